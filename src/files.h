@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace scrivel {
+
+// An author file, read in blocks.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Positions the next read at `offset`; false when positioning fails.
+  virtual bool seek(std::uint64_t offset) = 0;
+  // Reads up to `n` bytes from the current position; returns how many were read.
+  virtual std::size_t read(unsigned char* dest, std::size_t n) = 0;
+};
+
+// A document being written.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual void write(const char* data, std::size_t n) = 0;
+  // Flushes and closes; false when any write or the close failed.
+  virtual bool close() = 0;
+};
+
+// Everything a run reads or creates: scrivel.cfg, the author file, the document.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The whole text of a file; nothing when it cannot be opened.
+  virtual std::optional<std::string> read_text(const std::string& name) = 0;
+  // Null when the file cannot be opened for reading.
+  virtual std::unique_ptr<InputFile> open_input(const std::string& path) = 0;
+  // Null when the file cannot be created.
+  virtual std::unique_ptr<OutputFile> create_output(const std::string& name) = 0;
+};
+
+// The real files, relative to the current directory.
+class DiskFiles : public FileSystem {
+ public:
+  std::optional<std::string> read_text(const std::string& name) override;
+  std::unique_ptr<InputFile> open_input(const std::string& path) override;
+  std::unique_ptr<OutputFile> create_output(const std::string& name) override;
+};
+
+// Files held in memory, so that a whole run needs no disk: `inputs` holds
+// scrivel.cfg and author files by name, `outputs` receives the documents.
+class MemoryFiles : public FileSystem {
+ public:
+  std::map<std::string, std::string> inputs;
+  std::map<std::string, std::string> outputs;
+
+  std::optional<std::string> read_text(const std::string& name) override;
+  std::unique_ptr<InputFile> open_input(const std::string& path) override;
+  std::unique_ptr<OutputFile> create_output(const std::string& name) override;
+};
+
+}  // namespace scrivel

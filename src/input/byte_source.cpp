@@ -1,0 +1,96 @@
+#include "input/byte_source.h"
+
+namespace scrivel {
+namespace {
+
+// A block start header and a work header are both EF 81 and three number
+// bytes 0xB0 + digit (hundreds, tens, units), then FF.
+constexpr byte header_mark = 0xEF;
+constexpr byte work_code = 0x81;
+constexpr int header_bytes = 5;
+constexpr int start_header_index = 7;  // after the 7-byte author header
+constexpr int first_number_index = start_header_index + 2;
+constexpr std::size_t walk_read = 32;
+
+int work_number(const byte* digits) { return 100 * digits[0] + 10 * digits[1] + digits[2] - 111 * 0xB0; }
+
+unsigned long block_offset(int block) { return static_cast<unsigned long>(block) * block_size; }
+
+}  // namespace
+
+// Phase 1: reads only the first bytes of each block until one shows a work
+// number at least as great as the one wanted, or the file ends. Returns the
+// block where the walk stopped; `stop_number` is that block's work number,
+// or -1 when the walk ran off the end.
+int ByteSource::walk_block_starts(int work, int& stop_number) {
+  stop_number = -1;
+  for (int block = 0;; ++block) {
+    if (block > 0 && !file_.seek(block_offset(block))) return block;
+    const std::size_t n = file_.read(buf, walk_read);
+    if (n == 0 && block > 0) return block;
+    if (n < first_number_index + 3 || buf[start_header_index] != header_mark ||
+        buf[start_header_index + 1] != work_code) {
+      messages_.printf("Error 001: Unexpected data, count=%lX\n", block_offset(block) + start_header_index);
+      throw FatalExit{1};
+    }
+    const int number = work_number(buf + first_number_index);
+    if (number >= work) {
+      stop_number = number;
+      return block;
+    }
+  }
+}
+
+void ByteSource::load_block(int block) {
+  if (!file_.seek(block_offset(block))) {
+    messages_.printf("Error 002: cannot 'fseek' at %lX\n", block_offset(block));
+    throw FatalExit{1};
+  }
+  length_ = static_cast<int>(file_.read(buf, block_size));
+}
+
+// Index of the first header of `work` in the loaded block, or -1. Only the
+// bytes that the read delivered are looked at.
+int ByteSource::find_header(int work) const {
+  for (int i = start_header_index; i + header_bytes - 1 < length_ && i <= int{block_size} - header_bytes - 1; ++i) {
+    if (buf[i] == header_mark && buf[i + 1] == work_code && work_number(buf + i + 2) == work) return i;
+  }
+  return -1;
+}
+
+void ByteSource::start_at(int block, int index) {
+  bo = index - 1;
+  count = static_cast<std::uint32_t>(block_offset(block) + index - 1);
+}
+
+bool ByteSource::find_work(int work) {
+  int stop_number;
+  const int stop_block = walk_block_starts(work, stop_number);
+  const int chosen = stop_block > 0 ? stop_block - 1 : 0;
+  load_block(chosen);
+  if (const int index = find_header(work); index >= 0) {
+    start_at(chosen, index);
+    return true;
+  }
+  // A work that opens a block has that block's start header as its own
+  // header, and the block before holds nothing of it.
+  if (stop_number == work && stop_block != chosen) {
+    load_block(stop_block);
+    start_at(stop_block, start_header_index);
+    return true;
+  }
+  messages_.printf("Error 003: EF 81 not found (wrong work-number?)\n");
+  return false;
+}
+
+void ByteSource::load_next_block() {
+  // A short block is the file's last: there is nothing after it.
+  if (length_ < int{block_size}) throw EndOfData{};
+  const std::size_t n = file_.read(buf, block_size);
+  if (n == 0) throw EndOfData{};
+  length_ = static_cast<int>(n);
+  bo = 0;
+  ++blocks_read;
+}
+
+}  // namespace scrivel

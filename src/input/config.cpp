@@ -1,0 +1,81 @@
+#include "input/config.h"
+
+#include <cctype>
+#include <climits>
+#include <optional>
+
+namespace scrivel {
+namespace {
+
+// Hands out the lines of a text one at a time, each with its line feed.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : rest_(text) {}
+
+  // The next line that does not begin with "#"; nothing at the end of the text.
+  std::optional<std::string_view> next_value_line() {
+    while (!rest_.empty()) {
+      const std::size_t end = rest_.find('\n');
+      const std::size_t length = end == std::string_view::npos ? rest_.size() : end + 1;
+      const std::string_view line = rest_.substr(0, length);
+      rest_.remove_prefix(length);
+      if (line.front() != '#') return line;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// A value line without its line feed, and without a carriage return before it
+// (a file written with CR LF line ends).
+std::string_view without_line_end(std::string_view line) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
+}  // namespace
+
+Config read_config(FileSystem& files, Messages& messages) {
+  const std::optional<std::string> text = files.read_text("scrivel.cfg");
+  if (!text) {
+    messages.printf("Cannot open cfg file\n");
+    throw FatalExit{1};
+  }
+  LineReader lines(*text);
+  const std::optional<std::string_view> directory = lines.next_value_line();
+  if (!directory) {
+    messages.printf("error reading 'cfg' file\n");
+    throw FatalExit{1};
+  }
+  Config config;
+  config.directory = without_line_end(*directory);
+  const std::optional<std::string_view> format = lines.next_value_line();
+  if (!format) {
+    messages.printf("error reading format type from 'cfg' file, using rtf as deafault\n");
+    config.rtf = 1;
+    return config;
+  }
+  config.rtf = without_line_end(*format) == "html" ? 0 : 1;
+  return config;
+}
+
+int leading_number(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) break;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+}  // namespace scrivel
