@@ -1,0 +1,85 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "files.h"
+#include "messages.h"
+
+namespace scrivel {
+
+// The line-break value of `print`: 11, since 10 is an ordinary newline byte.
+constexpr int line_break = 11;
+
+// The output document: its name, heading and ending, and every character
+// written in the form of the output mode (RTF: ASCII with Unicode escapes;
+// HTML: UTF-8). Writes go through a buffer, never one library call each.
+class Document {
+ public:
+  Document(FileSystem& files, Messages& messages, int rtf, int author, int work)
+      : rtf(rtf), files_(files), messages_(messages), author_(author), work_(work) {}
+
+  // Creates the document and writes the heading; throws FatalExit when it cannot be created.
+  void printheading();
+  void printending();
+  // Flushes and closes the document; false, after a message, when a write failed.
+  bool close();
+
+  // One character value: above 127 a code point, 11 a line break, 0 to 127
+  // ASCII, below 0 a byte above 0x7F that came from a string.
+  void print(int c) { rtf ? print_rtf(c) : print_html(c); }
+  void printstring(std::string_view s) {
+    for (const char ch : s) print(static_cast<signed char>(ch));
+  }
+  void printspaces(int n) {
+    for (int i = 0; i < n; ++i) print(' ');
+  }
+  // Decimal text of x, valid until the next call.
+  const char* itos(int x);
+  // UTF-8 of u into utf8 (room for 5), zero-terminated; returns the byte count.
+  static int toUTF8(unsigned u, char* utf8);
+
+  // The RTF delimiter rule: a control word that ends in a letter or digit
+  // needs a blank before text that could continue it.
+  void rtf_space() {
+    if (RTF_NeedSpace) put(' ');
+    RTF_NeedSpace = 0;
+  }
+  void rtf_clearspace() { RTF_NeedSpace = 0; }
+  void rtf_needspace() { RTF_NeedSpace = 1; }
+
+  // Markup, written as it stands.
+  void write(std::string_view text) {
+    for (const char ch : text) put(ch);
+  }
+
+  const std::string& name() const { return name_; }
+
+  const int rtf;  // 1 RTF, 0 HTML
+  int RTF_NeedSpace = 0;
+
+ private:
+  void print_rtf(int c);
+  void print_html(int c);
+  void print_rtf_unicode(int code_point);
+  void put(char ch) {
+    if (used_ == buffer_.size()) flush();
+    buffer_[used_++] = ch;
+  }
+  void flush();
+
+  FileSystem& files_;
+  Messages& messages_;
+  const int author_;
+  const int work_;
+  std::string name_;
+  std::unique_ptr<OutputFile> file_;
+  std::array<char, 1 << 16> buffer_;
+  std::size_t used_ = 0;
+  char itos_buffer_[34];
+};
+
+}  // namespace scrivel
