@@ -1,0 +1,216 @@
+#include "decode/composer.h"
+
+#include <array>
+#include <string_view>
+
+namespace scrivel {
+namespace {
+
+constexpr std::string_view cons1 = "BCDFGKLMNPQSTVXYZ";
+constexpr std::array<int, 17> cons2 = {0x0392, 0x039E, 0x0394, 0x03A6, 0x0393, 0x039A, 0x039B, 0x039C, 0x039D,
+                                       0x03A0, 0x0398, 0x03A3, 0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
+constexpr std::string_view vow1 = "AEHIOUWR";
+constexpr std::array<int, 8> vow2 = {0x0391, 0x0395, 0x0397, 0x0399, 0x039F, 0x03A5, 0x03A9, 0x03A1};
+
+constexpr int small_offset = 0x20;
+constexpr int sigma = 0x03C3;
+constexpr int final_sigma = 0x03C2;
+constexpr int digamma = 0x03DC;
+
+// Small vowels with accent, diaeresis or iota subscript and no breathing, by
+// accent index: 0 vareia, 1 oxeia, 2 vareia with ypogegrammeni or dialytika,
+// 3 ypogegrammeni or dialytika alone, 4 oxeia with one of them, 5 perispomeni,
+// 6 perispomeni with one of them. Epsilon and omicron take only 0 and 1.
+constexpr std::array<int, 7> vtoa = {0x1F70, 0x1F71, 0x1FB2, 0x1FB3, 0x1FB4, 0x1FB6, 0x1FB7};
+constexpr std::array<int, 2> vtoe = {0x1F72, 0x1F73};
+constexpr std::array<int, 7> vtoh = {0x1F74, 0x1F75, 0x1FC2, 0x1FC3, 0x1FC4, 0x1FC6, 0x1FC7};
+constexpr std::array<int, 7> vtoi = {0x1F76, 0x1F77, 0x1FD2, 0x03CA, 0x1FD3, 0x1FD6, 0x1FD7};
+constexpr std::array<int, 2> vtoo = {0x1F78, 0x1F79};
+constexpr std::array<int, 7> vtou = {0x1F7A, 0x1F7B, 0x1FE2, 0x03CB, 0x1FE3, 0x1FE6, 0x1FE7};
+constexpr std::array<int, 7> vtow = {0x1F7C, 0x1F7D, 0x1FF2, 0x1FF3, 0x1FF4, 0x1FF6, 0x1FF7};
+
+// Capitals with vareia (index 0) and oxeia (index 1), and with prosgegrammeni
+// or dialytika alone (index 3; 0 where there is no such capital), in the
+// order of vow1 without rho.
+constexpr std::array<int, 7> capital_vareia = {0x1FBA, 0x1FC8, 0x1FCA, 0x1FDA, 0x1FF8, 0x1FEA, 0x1FFA};
+constexpr std::array<int, 7> capital_oxeia = {0x1FBB, 0x1FC9, 0x1FCB, 0x1FDB, 0x1FF9, 0x1FEB, 0x1FFB};
+constexpr std::array<int, 7> capital_index3 = {0x1FBC, 0, 0x1FCC, 0x03AA, 0, 0x03AB, 0x1FFC};
+
+// The small letter with psili; the other breathing and accent forms lie at fixed offsets from it.
+constexpr std::array<int, 7> with_psili = {0x1F00, 0x1F10, 0x1F20, 0x1F30, 0x1F40, 0x1F50, 0x1F60};
+// Offset of the ypogegrammeni forms, which the Greek Extended block keeps apart.
+constexpr std::array<int, 7> ypogegrammeni_offset = {0x80, 0, 0x70, 0, 0, 0, 0x40};
+
+constexpr int combining_grave = 0x0300;
+constexpr int combining_acute = 0x0301;
+constexpr int combining_diaeresis = 0x0308;
+constexpr int combining_perispomeni = 0x0342;
+constexpr int combining_ypogegrammeni = 0x0345;
+
+enum class LetterClass : byte { other, vowel, consonant, diacritic };
+
+// The decoder asks for the class of every byte of the text.
+constexpr std::array<LetterClass, 256> letter_classes = [] {
+  std::array<LetterClass, 256> classes{};
+  for (int c = 'B'; c <= 'Z'; ++c) classes[c] = LetterClass::consonant;
+  for (const char c : vow1) classes[static_cast<byte>(c)] = LetterClass::vowel;
+  for (const char c : std::string_view(")(/\\=+|")) classes[static_cast<byte>(c)] = LetterClass::diacritic;
+  return classes;
+}();
+
+int accented_small(int vowel, int index) {
+  switch (vowel) {
+    case 0: return vtoa[index];
+    case 1: return index < 2 ? vtoe[index] : 0;
+    case 2: return vtoh[index];
+    case 3: return vtoi[index];
+    case 4: return index < 2 ? vtoo[index] : 0;
+    case 5: return vtou[index];
+    default: return vtow[index];
+  }
+}
+
+int accented_capital(int vowel, int index) {
+  switch (index) {
+    case 0: return capital_vareia[vowel];
+    case 1: return capital_oxeia[vowel];
+    case 3: return capital_index3[vowel];
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+const int punctuation30[12] = {0x1FBF, 0x1FFE, 0x00B4, 0x0060, 0x1FC0, 0x1FCE,
+                               0x1FDE, 0x1FDD, 0x1FDF, 0x00A8, 0x02D8, 0x02C9};
+
+byte Composer::isvowel(byte c) { return letter_classes[c] == LetterClass::vowel; }
+
+byte Composer::isconsonant(byte c) { return letter_classes[c] == LetterClass::consonant; }
+
+byte Composer::istonos(byte c) { return letter_classes[c] == LetterClass::diacritic; }
+
+void Composer::setTonosFlag(byte c) {
+  switch (c) {
+    case ')': psFlag = 1; break;
+    case '(': daFlag = 1; break;
+    case '/': ojFlag = 1; break;
+    case '\\': vaFlag = 1; break;
+    case '=': peFlag = 1; break;
+    case '+': diFlag = 1; break;
+    case '|': ypFlag = 1; break;
+    default:
+      messages_.printf("Warning 400: Wrong call to 'settonos', count:%lX\n", static_cast<unsigned long>(source_.count));
+      return;
+  }
+  tonosFlag = 1;
+}
+
+void Composer::resetflags() {
+  letter = 0;
+  cap = psFlag = daFlag = ojFlag = vaFlag = peFlag = diFlag = ypFlag = tonosFlag = endOfWord = 0;
+}
+
+void Composer::mnw() {
+  if (letter == 0) return;
+  const byte l = static_cast<byte>(letter & 0xFF);
+  if (l == 'R') {
+    write_rho();
+    resetflags();
+    return;
+  }
+  if (isconsonant(l)) {
+    write_consonant(l);
+    resetflags();
+    return;
+  }
+  if (!isvowel(l)) {
+    messages_.printf("Warning 301: Wrong call to `mnw', count:%lX\n", static_cast<unsigned long>(source_.count));
+    return;
+  }
+  const int vowel = static_cast<int>(vow1.find(static_cast<char>(l)));
+  if (!tonosFlag) {
+    document_.print(vow2[vowel] + (cap ? 0 : small_offset));
+    cap = 0;
+    letter = 0;
+    return;
+  }
+  if (psFlag || daFlag) {
+    write_breathing_vowel(vowel);
+  } else {
+    write_accented_vowel(vowel);
+  }
+  resetflags();
+}
+
+void Composer::write_rho() {
+  if (psFlag) {
+    document_.print(0x1FE4);
+  } else if (daFlag) {
+    document_.print(cap ? 0x1FEC : 0x1FE5);
+  } else {
+    document_.print(cap ? 0x03A1 : 0x03C1);
+  }
+}
+
+void Composer::write_consonant(byte l) {
+  const std::size_t index = cons1.find(static_cast<char>(l));
+  if (index == std::string_view::npos) {
+    // J is no Greek letter: it stands as the Latin letter.
+    document_.print(l);
+    return;
+  }
+  int code_point = cons2[index] + (cap ? 0 : small_offset);
+  if (l == 'V') code_point = digamma;
+  if (code_point == sigma && endOfWord) code_point = final_sigma;
+  document_.print(code_point);
+}
+
+void Composer::write_breathing_vowel(int vowel) {
+  int code_point = with_psili[vowel];
+  if (daFlag) code_point += 1;
+  if (vaFlag) code_point += 2;
+  if (ojFlag) code_point += 4;
+  if (peFlag) code_point += 6;
+  if (ypFlag) code_point += ypogegrammeni_offset[vowel];
+  if (cap) code_point += 8;
+  document_.print(code_point);
+}
+
+// Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
+// dialytika choose the combined forms.
+int Composer::accent_index() const {
+  const bool with_mark = ypFlag || diFlag;
+  int index = 3;
+  if (vaFlag) index = with_mark ? 2 : 0;
+  if (ojFlag) index = with_mark ? 4 : 1;
+  if (peFlag) index = with_mark ? 6 : 5;
+  return index;
+}
+
+void Composer::write_accented_vowel(int vowel) {
+  const int index = accent_index();
+  const int precomposed = cap ? accented_capital(vowel, index) : accented_small(vowel, index);
+  if (precomposed != 0) {
+    document_.print(precomposed);
+    return;
+  }
+  write_with_combining_marks(vow2[vowel] + (cap ? 0 : small_offset));
+}
+
+// Letters that Unicode has no precomposed form for: the base letter and its
+// marks in canonical order.
+void Composer::write_with_combining_marks(int base) {
+  document_.print(base);
+  if (diFlag) document_.print(combining_diaeresis);
+  if (peFlag) {
+    document_.print(combining_perispomeni);
+  } else if (ojFlag) {
+    document_.print(combining_acute);
+  } else if (vaFlag) {
+    document_.print(combining_grave);
+  }
+  if (ypFlag) document_.print(combining_ypogegrammeni);
+}
+
+}  // namespace scrivel

@@ -1,0 +1,201 @@
+#include "decode/decoder.h"
+
+namespace scrivel {
+namespace {
+
+constexpr byte asterisk = '*';
+constexpr byte line_break_byte = 0x80;
+constexpr byte bf_mark = 0xBF;
+constexpr byte header_mark = 0xEF;
+constexpr byte file_end_mark = 0xF0;
+constexpr byte block_end_mark = 0xFE;
+constexpr byte terminator = 0xFF;
+
+constexpr int line_break_command = 8;
+constexpr int close_all_command = 11;
+
+}  // namespace
+
+void DecoderStream::ReadAtMost(int num, const char* what, int* param) {
+  *param = 0;
+  for (int digits = 0;;) {
+    getnextc();
+    if (c < '0' || c > '9') {
+      buffered = 1;
+      return;
+    }
+    *param = *param * 10 + (c - '0');
+    if (++digits > num) {
+      messages_.printf("Error 100: after `%s', offset:%lX\n", what, static_cast<unsigned long>(source.count));
+      return;
+    }
+  }
+}
+
+void Decoder::flush() {
+  composer_.mnw();
+  composer_.resetflags();
+}
+
+// The end of the work: the pending letter ends its word, every open effect is
+// closed, and the document gets its ending.
+void Decoder::finish() {
+  composer_.endOfWord = 1;
+  flush();
+  commands_.printcommand(close_all_command, 0);
+  messages_.printf("%d blocks were read\n", in_.source.blocks_read + 1);
+  document_.printending();
+}
+
+int Decoder::scrivel() {
+  composer_.resetflags();
+  document_.printheading();
+  try {
+    for (;;) {
+      if (in_.buffered) {
+        in_.buffered = 0;
+      } else {
+        in_.getnextc();
+      }
+      const byte c = in_.c;
+      if (compose_letter(c)) continue;
+      if (dispatch(c) == Step::work_ended) break;
+    }
+  } catch (const EndOfData&) {
+    messages_.printf("Error 004: unexpected end of file, offset:%lX\n", static_cast<unsigned long>(in_.source.count));
+    finish();
+    return 1;
+  }
+  finish();
+  return 0;
+}
+
+// Letters, "*" and the diacritic signs go to the composer (in a Latin run
+// they are plain text); the apostrophe and the hyphen end no word, so a
+// sigma before them stays medial.
+bool Decoder::compose_letter(byte c) {
+  if (!signs_.RomanFont) {
+    if (Composer::isvowel(c)) {
+      composer_.mnw();
+      if (!composer_.cap) composer_.resetflags();
+      // A capital vowel keeps the diacritics that stood between "*" and it,
+      // and like a small one waits for those that follow it.
+      composer_.letter = c;
+      return true;
+    }
+    if (Composer::isconsonant(c)) {
+      composer_.mnw();
+      composer_.letter = c;
+      return true;
+    }
+    if (c == asterisk) {
+      composer_.mnw();
+      composer_.cap = 1;
+      return true;
+    }
+    if (Composer::istonos(c)) {
+      composer_.setTonosFlag(c);
+      return true;
+    }
+  }
+  if (c == '\'' || c == '-') {
+    flush();
+    document_.print(c);
+    return true;
+  }
+  return false;
+}
+
+Decoder::Step Decoder::dispatch(byte c) {
+  // Headers and title markers are not part of the text and end no word.
+  if (c != header_mark && c != bf_mark) composer_.endOfWord = 1;
+  if (SignHandlers::is_sign(c)) {
+    signs_.handle();
+    return Step::go_on;
+  }
+  switch (c) {
+    case line_break_byte:
+      flush();
+      commands_.printcommand(line_break_command, 0);
+      return Step::go_on;
+    case bf_mark:
+      bf_sequence();
+      return Step::go_on;
+    case header_mark:
+      return work_header();
+    case file_end_mark:
+      file_end();
+      return Step::work_ended;
+    case block_end_mark:
+      block_end();
+      return Step::go_on;
+    default:
+      break;
+  }
+  flush();
+  if (c > line_break_byte) {
+    citations_.updateCite();
+    citations_.write_citation();
+  } else {
+    document_.print(c);
+  }
+  return Step::go_on;
+}
+
+// EF 80: the author header, five bytes; EF 81: a block start or work header;
+// EF 82: a title, up to FF; EF and anything else: that byte is dropped.
+Decoder::Step Decoder::work_header() {
+  in_.getnextc();
+  switch (in_.c) {
+    case 0x80:
+      for (int i = 1; i <= 5; ++i) in_.getnextc();
+      return Step::go_on;
+    case 0x81: {
+      int param = 0;
+      for (int i = 0; i < 3; ++i) {
+        in_.getnextc();
+        param = param * 10 + (in_.c - 0xB0);
+      }
+      in_.getnextc();
+      if (this_work == 0) this_work = param;
+      return this_work == param ? Step::go_on : Step::work_ended;
+    }
+    case 0x82:
+      do in_.getnextc();
+      while (in_.c != terminator);
+      return Step::go_on;
+    default:
+      return Step::go_on;
+  }
+}
+
+// FE ends the text of a block; zero bytes and blanks pad it, and the next
+// block opens with a header.
+void Decoder::block_end() {
+  flush();
+  do in_.getnextc();
+  while (in_.c == 0x00 || in_.c == 0x20);
+  if (in_.c != header_mark)
+    messages_.printf("Error 101: block expected after FE block, count=%lX\n",
+                     static_cast<unsigned long>(in_.source.count));
+  in_.buffered = 1;
+}
+
+void Decoder::file_end() {
+  in_.getnextc();
+  if (in_.c != block_end_mark) messages_.printf("Aborting after `F0' although not `F0 FE' found\n");
+}
+
+void Decoder::bf_sequence() {
+  in_.getnextc();
+  if (in_.c != 0xF4)
+    messages_.printf("Error 102: unexpected value in BF block, offset:%lX\n",
+                     static_cast<unsigned long>(in_.source.count));
+  in_.getnextc();
+  if (in_.c != terminator)
+    messages_.printf("Error 103: unexpected value in BF block, offset:%lX\n",
+                     static_cast<unsigned long>(in_.source.count));
+  citations_.flagBF = 1;
+}
+
+}  // namespace scrivel

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "decode/citations.h"
+#include "decode/composer.h"
+#include "decode/signs.h"
+#include "decode/stream.h"
+#include "input/byte_source.h"
+#include "messages.h"
+#include "output/commands.h"
+#include "output/document.h"
+
+namespace scrivel {
+
+// Walks the byte stream of one work, from its header to the header of the
+// next work or the file's end code, once, and decides for every byte what
+// becomes of it.
+class Decoder {
+ public:
+  Decoder(ByteSource& source, Document& document, Messages& messages)
+      : in_(source, messages),
+        commands_(document, messages, source),
+        composer_(document, messages, source),
+        citations_(in_, document, commands_, messages),
+        signs_(in_, composer_, document, commands_, messages),
+        document_(document),
+        messages_(messages) {}
+
+  // Converts the work into the document, from heading to ending. Returns the
+  // exit status: 0, or 1 when the author file ended before the work did.
+  int scrivel();
+
+ private:
+  enum class Step { go_on, work_ended };
+
+  bool compose_letter(byte c);
+  Step dispatch(byte c);
+  Step work_header();
+  void block_end();
+  void file_end();
+  void bf_sequence();
+  void flush();
+  void finish();
+
+  DecoderStream in_;
+  CommandStack commands_;
+  Composer composer_;
+  CitationTracker citations_;
+  SignHandlers signs_;
+  Document& document_;
+  Messages& messages_;
+  int this_work = 0;  // the number of the first work header seen
+};
+
+}  // namespace scrivel
