@@ -7,7 +7,7 @@ namespace {
 // bytes 0xB0 + digit (hundreds, tens, units), then FF.
 constexpr byte header_mark = 0xEF;
 constexpr byte work_code = 0x81;
-constexpr int header_bytes = 5;
+constexpr int header_bytes = 5;  // what the search compares: EF 81 and the number, not the FF
 constexpr int start_header_index = 7;  // after the 7-byte author header
 constexpr int first_number_index = start_header_index + 2;
 constexpr std::size_t walk_read = 32;
