@@ -1,0 +1,207 @@
+// A whole run: command line, scrivel.cfg, the author file, exit statuses and
+// messages, and the document file on disk.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "author_file_builder.h"
+#include "files.h"
+#include "scrivel.h"
+#include "support.h"
+
+namespace scrivel::testing {
+namespace {
+
+const std::string one_work = to_string(authorfile::single_work("LOGOS"));
+
+struct Outcome {
+  int status;
+  std::string messages;
+  MemoryFiles files;
+};
+
+Outcome run_with(std::vector<std::string> args, std::map<std::string, std::string> inputs) {
+  Outcome r;
+  r.files.inputs = std::move(inputs);
+  std::ostringstream out;
+  args.insert(args.begin(), "scrivel");
+  r.status = run(args, r.files, out);
+  r.messages = out.str();
+  return r;
+}
+
+TEST(CommandLine, WantsExactlyTwoArguments) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"1"}, {"1", "1", "1"}}) {
+    const Outcome r = run_with(args, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", one_work}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.messages, "Usage: scrivel <author_number> <work_number>\n");
+  }
+}
+
+TEST(CommandLine, TakesTheLeadingNumberOfEachArgument) {
+  struct Case {
+    std::string author;
+    std::string path;
+  };
+  for (const Case& c : std::vector<Case>{{"12", "tlg0012.txt"}, {" +12abc", "tlg0012.txt"}, {"abc", "tlg0000.txt"},
+                                         {"0", "tlg0000.txt"}, {"9999", "tlg9999.txt"}}) {
+    const Outcome r = run_with({c.author, "3"}, {{"scrivel.cfg", "\nhtml\n"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.messages, "Cannot open file: " + c.path + "\n") << c.author;
+  }
+}
+
+TEST(CommandLine, RefusesAuthorNumbersWithoutAFileName) {
+  for (const auto& [author, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"10000", "10000"}, {"-1", "-1"}, {"99999999999999", "2147483647"}}) {
+    const Outcome r = run_with({author, "1"}, {});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.messages, "Author number out of range (0-9999): " + shown + "\n");
+  }
+}
+
+TEST(Config, ReportsAMissingOrEmptyConfiguration) {
+  const Outcome missing = run_with({"1", "1"}, {{"tlg0001.txt", one_work}});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.messages, "Cannot open cfg file\n");
+  for (const std::string cfg : {"", "# corpus\n#format\n"}) {
+    const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", cfg}, {"tlg0001.txt", one_work}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.messages, "error reading 'cfg' file\n");
+  }
+}
+
+TEST(Config, ChoosesTheFormat) {
+  struct Case {
+    std::string cfg;
+    std::string document;
+  };
+  const std::vector<Case> cases = {
+      {"\nhtml\n", "sv1_1.html"},
+      {"# corpus\n\n# format\nhtml", "sv1_1.html"},
+      {"\r\nhtml\r\n", "sv1_1.html"},
+      {"\nHTML\n", "sv1_1.rtf"},
+      {"\nhtml \n", "sv1_1.rtf"},
+      {"\nrtf\n", "sv1_1.rtf"},
+  };
+  for (const Case& c : cases) {
+    const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", c.cfg}, {"tlg0001.txt", one_work}});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.files.outputs.count(c.document), 1u) << c.cfg;
+  }
+  const Outcome no_format = run_with({"1", "1"}, {{"scrivel.cfg", "\n"}, {"tlg0001.txt", one_work}});
+  EXPECT_EQ(no_format.status, 0);
+  EXPECT_EQ(no_format.files.outputs.count("sv1_1.rtf"), 1u);
+  EXPECT_TRUE(no_format.messages.starts_with(
+      "error reading format type from 'cfg' file, using rtf as deafault\nreading tlg0001.txt work 1\n"));
+}
+
+TEST(Config, UsesTheDirectoryLineAsItStands) {
+  const std::string long_directory = std::string(1000, 'd') + "/";
+  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", long_directory + "\r\nhtml\n"},
+                                      {long_directory + "tlg0001.txt", one_work}});
+  EXPECT_EQ(r.status, 0);
+  const Outcome no_separator = run_with({"12", "1"}, {{"scrivel.cfg", "corpus\nhtml\n"}});
+  EXPECT_EQ(no_separator.messages, "Cannot open file: corpustlg0012.txt\n");
+  const Outcome blank_then_hash = run_with({"1", "1"}, {{"scrivel.cfg", " #x/\nhtml\n"}});
+  EXPECT_EQ(blank_then_hash.messages, "Cannot open file:  #x/tlg0001.txt\n");
+}
+
+TEST(Run, ConvertsAWorkIntoOneDocument) {
+  const Outcome r = run_with({"7", "2"}, {{"scrivel.cfg", "\nhtml\n"},
+                                      {"tlg0007.txt", to_string(authorfile::single_work("LOGOS", 7, 2))}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.messages, "reading tlg0007.txt work 2\n1 blocks were read\n");
+  ASSERT_EQ(r.files.outputs.count("sv7_2.html"), 1u);
+  EXPECT_NE(r.files.outputs.at("sv7_2.html").find("<title>scrivel 4.0: 7 2</title>"), std::string::npos);
+}
+
+TEST(Run, WritesNoDocumentForAMissingWork) {
+  const Outcome r = run_with({"1", "2"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", one_work}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.messages, "reading tlg0001.txt work 2\nError 003: EF 81 not found (wrong work-number?)\n");
+  EXPECT_TRUE(r.files.outputs.empty());
+}
+
+TEST(Run, FailsOnAnAuthorFileWithoutHeader) {
+  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", "short"}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.messages, "reading tlg0001.txt work 1\nError 001: Unexpected data, count=7\n");
+  EXPECT_TRUE(r.files.outputs.empty());
+}
+
+TEST(Run, EndsTheDocumentWhenTheDataEndsEarly) {
+  std::string cut = one_work.substr(0, 7 + 6 + 3);  // the headers and "LOG"
+  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", cut}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.messages, "reading tlg0001.txt work 1\nError 004: unexpected end of file, offset:F\n1 blocks were read\n");
+  EXPECT_EQ(body_of(r.files.outputs.at("sv1_1.html"), false), "λογ");
+}
+
+// Runs the real program's files in a fresh directory of its own.
+class OnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    directory_ = std::filesystem::temp_directory_path() /
+                 ("scrivel-test-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(directory_);
+    std::filesystem::create_directories(directory_);
+    std::filesystem::current_path(directory_);
+    write("scrivel.cfg", "\nhtml\n");
+    write("tlg0001.txt", one_work);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(directory_);
+  }
+  static void write(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
+  int run_here(std::string& messages) {
+    DiskFiles files;
+    std::ostringstream out;
+    const int status = run({"scrivel", "1", "1"}, files, out);
+    messages = out.str();
+    return status;
+  }
+
+  std::filesystem::path previous_;
+  std::filesystem::path directory_;
+};
+
+TEST_F(OnDisk, WritesTheDocumentIntoTheCurrentDirectory) {
+  std::string messages;
+  EXPECT_EQ(run_here(messages), 0);
+  std::ifstream document("sv1_1.html", std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(document), {}};
+  EXPECT_EQ(body_of(text, false), "λογος");
+}
+
+TEST_F(OnDisk, ReportsADocumentThatCannotBeCreated) {
+  std::filesystem::create_directory("sv1_1.html");
+  std::string messages;
+  EXPECT_EQ(run_here(messages), 1);
+  EXPECT_EQ(messages, "reading tlg0001.txt work 1\nCannot open/write to 'sv1_1.html'\n");
+}
+
+TEST_F(OnDisk, ReportsAFullDisk) {
+  std::filesystem::create_symlink("/dev/full", "sv1_1.html");
+  std::string messages;
+  EXPECT_EQ(run_here(messages), 1);
+  EXPECT_EQ(messages, "reading tlg0001.txt work 1\n1 blocks were read\nCannot open/write to 'sv1_1.html'\n");
+}
+
+TEST_F(OnDisk, RefusesADirectoryAsAuthorFile) {
+  std::filesystem::remove("tlg0001.txt");
+  std::filesystem::create_directory("tlg0001.txt");
+  std::string messages;
+  EXPECT_EQ(run_here(messages), 1);
+  EXPECT_EQ(messages, "Cannot open file: tlg0001.txt\n");
+}
+
+}  // namespace
+}  // namespace scrivel::testing
