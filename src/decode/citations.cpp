@@ -69,7 +69,6 @@ void CitationTracker::skip_text() {
 }
 
 void CitationTracker::increment_x() {
-  if (flagAF) messages_.printf("Warning 203: citation: both `0xB0' and `flagAF' encountered, count:%lX\n", count());
   if (cite_x == 0) {
     messages_.printf("Warning 202: 0xB0 encounterd but cite_x is undefined, count:%lX\n", count());
     return;
@@ -92,7 +91,6 @@ void CitationTracker::set_x() {
 }
 
 void CitationTracker::increment_y() {
-  if (flagAF) messages_.printf("Warning 206: citation: both `0xA0' and `flagAF' encountered, offset:%lX\n", count());
   if (cite_y == 0) {
     messages_.printf("Warning 205: `0xA0' encounterd but `cite_y' is undefined, offset:%lX\n", count());
     return;
@@ -113,7 +111,6 @@ void CitationTracker::set_y() {
     cite_y = read_value14();
   } else if (code == 0xAF) {
     cite_y_type = 2;
-    flagAF = 1;
     read_text(cite_y_text);
   } else {
     messages_.printf("Warning 207: unknown `cite_y' code: %#x, offset:%lX\n", code, count());
@@ -231,7 +228,7 @@ void CitationTracker::updateCite() {
   if (in_range(in_.c, 0xB1, 0xBE)) {
     set_x();
     read_next();
-    if (flagBF || flagAF) cite_y = cite_z = cite_line = 1;
+    if (flagBF) cite_y = cite_z = cite_line = 1;
   }
   if (in_.c == y_increment) {
     increment_y();
@@ -256,7 +253,7 @@ void CitationTracker::updateCite() {
     set_line();
     in_.buffered = 0;
   }
-  flagBF = flagAF = 0;
+  flagBF = 0;
 }
 
 void CitationTracker::write_citation() {

@@ -30,7 +30,6 @@ class CitationTracker {
   int cite_line = 0, cite_line_type = 0, cite_line_letter = 0;
   char cite_line_text[text_size] = {};
   byte flagBF = 0;  // set after BF F4 FF: the next x set code resets the lower levels
-  byte flagAF = 0;  // set by a y-level text within one run
 
  private:
   void read_next() { in_.getnextc(); }
