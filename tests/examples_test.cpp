@@ -96,6 +96,8 @@ int first_work_of(const std::string& input) {
 
 int author_of(const std::string& input) { return input.starts_with("~author ") ? std::stoi(input.substr(8)) : 1; }
 
+void PrintTo(const Example& example, std::ostream* out) { *out << example.where; }
+
 class Examples : public ::testing::TestWithParam<Example> {};
 
 void check_format(const Example& example, const std::string& format, const std::string& expected) {

@@ -1,0 +1,44 @@
+// The bundled sample, converted whole and compared with reviewed copies of
+// its documents, so that any change to the output shows in a diff.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "author_file_builder.h"
+#include "support.h"
+
+namespace scrivel::testing {
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+authorfile::Bytes sample() {
+  const std::string text = read_file(SCRIVEL_SAMPLE_DIR "/tlg0012.txt");
+  return {text.begin(), text.end()};
+}
+
+TEST(Sample, IsBuiltFromItsSource) {
+  EXPECT_EQ(sample(), authorfile::build(read_file(SCRIVEL_SAMPLE_DIR "/tlg0012.src")));
+}
+
+TEST(Sample, ConvertsToTheReviewedDocuments) {
+  for (const std::string format : {"html", "rtf"}) {
+    for (const int work : {1, 2}) {
+      const std::string name = "sv12_" + std::to_string(work) + "." + format;
+      SCOPED_TRACE(name);
+      const Conversion result = convert(sample(), format, 12, work);
+      EXPECT_EQ(result.status, 0);
+      EXPECT_EQ(notes_of(result.messages), "");
+      EXPECT_EQ(result.document, read_file(SCRIVEL_EXPECTED_DIR "/" + name));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace scrivel::testing
