@@ -6,10 +6,8 @@
 namespace scrivel {
 namespace {
 
-constexpr std::string_view cons1 = "BCDFGKLMNPQSTVXYZ";
 constexpr std::array<int, 17> cons2 = {0x0392, 0x039E, 0x0394, 0x03A6, 0x0393, 0x039A, 0x039B, 0x039C, 0x039D,
                                        0x03A0, 0x0398, 0x03A3, 0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
-constexpr std::string_view vow1 = "AEHIOUWR";
 constexpr std::array<int, 8> vow2 = {0x0391, 0x0395, 0x0397, 0x0399, 0x039F, 0x03A5, 0x03A9, 0x03A1};
 
 constexpr int small_offset = 0x20;
@@ -47,15 +45,12 @@ constexpr int combining_diaeresis = 0x0308;
 constexpr int combining_perispomeni = 0x0342;
 constexpr int combining_ypogegrammeni = 0x0345;
 
-enum class LetterClass : byte { other, vowel, consonant, diacritic };
-
-// The decoder asks for the class of every byte of the text.
-constexpr std::array<LetterClass, 256> letter_classes = [] {
-  std::array<LetterClass, 256> classes{};
-  for (int c = 'B'; c <= 'Z'; ++c) classes[c] = LetterClass::consonant;
-  for (const char c : vow1) classes[static_cast<byte>(c)] = LetterClass::vowel;
-  for (const char c : std::string_view(")(/\\=+|")) classes[static_cast<byte>(c)] = LetterClass::diacritic;
-  return classes;
+// Position of each letter in vow1 or cons1, looked up once per letter written.
+constexpr std::array<byte, 256> letter_positions = [] {
+  std::array<byte, 256> positions{};
+  for (std::size_t i = 0; i < vow1.size(); ++i) positions[static_cast<byte>(vow1[i])] = static_cast<byte>(i);
+  for (std::size_t i = 0; i < cons1.size(); ++i) positions[static_cast<byte>(cons1[i])] = static_cast<byte>(i);
+  return positions;
 }();
 
 int accented_small(int vowel, int index) {
@@ -83,12 +78,6 @@ int accented_capital(int vowel, int index) {
 
 const int punctuation30[12] = {0x1FBF, 0x1FFE, 0x00B4, 0x0060, 0x1FC0, 0x1FCE,
                                0x1FDE, 0x1FDD, 0x1FDF, 0x00A8, 0x02D8, 0x02C9};
-
-byte Composer::isvowel(byte c) { return letter_classes[c] == LetterClass::vowel; }
-
-byte Composer::isconsonant(byte c) { return letter_classes[c] == LetterClass::consonant; }
-
-byte Composer::istonos(byte c) { return letter_classes[c] == LetterClass::diacritic; }
 
 void Composer::setTonosFlag(byte c) {
   switch (c) {
@@ -128,7 +117,7 @@ void Composer::mnw() {
     messages_.printf("Warning 301: Wrong call to `mnw', count:%lX\n", static_cast<unsigned long>(source_.count));
     return;
   }
-  const int vowel = static_cast<int>(vow1.find(static_cast<char>(l)));
+  const int vowel = letter_positions[l];
   if (!tonosFlag) {
     document_.print(vow2[vowel] + (cap ? 0 : small_offset));
     cap = 0;
@@ -154,13 +143,12 @@ void Composer::write_rho() {
 }
 
 void Composer::write_consonant(byte l) {
-  const std::size_t index = cons1.find(static_cast<char>(l));
-  if (index == std::string_view::npos) {
+  if (l == 'J') {
     // J is no Greek letter: it stands as the Latin letter.
     document_.print(l);
     return;
   }
-  int code_point = cons2[index] + (cap ? 0 : small_offset);
+  int code_point = cons2[letter_positions[l]] + (cap ? 0 : small_offset);
   if (l == 'V') code_point = digamma;
   if (code_point == sigma && endOfWord) code_point = final_sigma;
   document_.print(code_point);
