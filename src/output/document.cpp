@@ -73,32 +73,6 @@ const char* Document::itos(int x) {
   return itos_buffer_;
 }
 
-int Document::toUTF8(unsigned u, char* utf8) {
-  if (u > 0x10FFFF) u = replacement_character;
-  int n;
-  if (u <= 0x7F) {
-    utf8[0] = static_cast<char>(u);
-    n = 1;
-  } else if (u <= 0x7FF) {
-    utf8[0] = static_cast<char>(0xC0 + (u >> 6));
-    utf8[1] = static_cast<char>(0x80 + (u & 0x3F));
-    n = 2;
-  } else if (u <= 0xFFFF) {
-    utf8[0] = static_cast<char>(0xE0 + (u >> 12));
-    utf8[1] = static_cast<char>(0x80 + ((u >> 6) & 0x3F));
-    utf8[2] = static_cast<char>(0x80 + (u & 0x3F));
-    n = 3;
-  } else {
-    utf8[0] = static_cast<char>(0xF0 + (u >> 18));
-    utf8[1] = static_cast<char>(0x80 + ((u >> 12) & 0x3F));
-    utf8[2] = static_cast<char>(0x80 + ((u >> 6) & 0x3F));
-    utf8[3] = static_cast<char>(0x80 + (u & 0x3F));
-    n = 4;
-  }
-  utf8[n] = '\0';
-  return n;
-}
-
 // RTF readers take the number of "\u" as a signed 16-bit value, and code
 // points beyond 16 bits as a UTF-16 surrogate pair of two escapes.
 void Document::print_rtf_unicode(int code_point) {
@@ -108,9 +82,12 @@ void Document::print_rtf_unicode(int code_point) {
     print_rtf_unicode(0xDC00 + (offset & 0x3FF));
     return;
   }
-  write("\\u");
-  write(itos(code_point >= 0x8000 ? code_point - 0x10000 : code_point));
-  put('?');
+  char* out = reserve(16);
+  *out++ = '\\';
+  *out++ = 'u';
+  out = std::to_chars(out, out + 8, code_point >= 0x8000 ? code_point - 0x10000 : code_point).ptr;
+  *out++ = '?';
+  used_ = out - buffer_.data();
 }
 
 void Document::print_rtf(int c) {
@@ -133,8 +110,8 @@ void Document::print_rtf(int c) {
 void Document::print_html(int c) {
   if (c > 127 || c < 0) {
     // A raw byte from a string is no UTF-8: it stands as the replacement character.
-    char utf8[5];
-    write(std::string_view(utf8, toUTF8(c > 127 ? c : replacement_character, utf8)));
+    char* out = reserve(5);
+    used_ += toUTF8(c > 127 ? c : replacement_character, out);
     return;
   }
   switch (c) {

@@ -14,6 +14,13 @@ namespace scrivel {
 // The line-break value of `print`: 11, since 10 is an ordinary newline byte.
 constexpr int line_break = 11;
 
+// ASCII characters that one of the output modes does not write as they stand.
+inline constexpr std::array<bool, 128> ascii_needs_care = [] {
+  std::array<bool, 128> care{};
+  for (const char c : {'<', '>', '&', '{', '}', '\\', static_cast<char>(line_break)}) care[c] = true;
+  return care;
+}();
+
 // The output document: its name, heading and ending, and every character
 // written in the form of the output mode (RTF: ASCII with Unicode escapes;
 // HTML: UTF-8). Writes go through a buffer, never one library call each.
@@ -30,7 +37,20 @@ class Document {
 
   // One character value: above 127 a code point, 11 a line break, 0 to 127
   // ASCII, below 0 a byte above 0x7F that came from a string.
-  void print(int c) { rtf ? print_rtf(c) : print_html(c); }
+  void print(int c) {
+    // Most text is plain ASCII with no delimiter pending: one byte as it stands.
+    if (c >= 0 && c < 128 && !ascii_needs_care[c] && !RTF_NeedSpace) {
+      put(static_cast<char>(c));
+      return;
+    }
+    // Greek letters, the rest of the text, take two or three bytes of UTF-8.
+    if (!rtf && c >= 0x80 && c <= 0xFFFF) {
+      char* out = reserve(4);
+      used_ += toUTF8(static_cast<unsigned>(c), out);
+      return;
+    }
+    rtf ? print_rtf(c) : print_html(c);
+  }
   void printstring(std::string_view s) {
     for (const char ch : s) print(static_cast<signed char>(ch));
   }
@@ -39,8 +59,14 @@ class Document {
   }
   // Decimal text of x, valid until the next call.
   const char* itos(int x);
-  // UTF-8 of u into utf8 (room for 5), zero-terminated; returns the byte count.
-  static int toUTF8(unsigned u, char* utf8);
+  // UTF-8 of u into utf8 (room for 5), zero-terminated; returns the byte
+  // count. Beyond U+10FFFF, where UTF-8 ends, the replacement character.
+  static int toUTF8(unsigned u, char* utf8) {
+    if (u <= 0x7F) return encode_utf8(u, utf8, 1, 0);
+    if (u <= 0x7FF) return encode_utf8(u, utf8, 2, 0xC0);
+    if (u <= 0xFFFF) return encode_utf8(u, utf8, 3, 0xE0);
+    return encode_utf8(u <= 0x10FFFF ? u : 0xFFFD, utf8, 4, 0xF0);
+  }
 
   // The RTF delimiter rule: a control word that ends in a letter or digit
   // needs a blank before text that could continue it.
@@ -65,9 +91,21 @@ class Document {
   void print_rtf(int c);
   void print_html(int c);
   void print_rtf_unicode(int code_point);
+  // The lead byte carries `lead` and the top bits; each following byte six bits.
+  static int encode_utf8(unsigned u, char* utf8, int n, unsigned lead) {
+    for (int i = n - 1; i > 0; --i, u >>= 6) utf8[i] = static_cast<char>(0x80 | (u & 0x3F));
+    utf8[0] = static_cast<char>(lead | u);
+    utf8[n] = '\0';
+    return n;
+  }
   void put(char ch) {
     if (used_ == buffer_.size()) flush();
     buffer_[used_++] = ch;
+  }
+  // Room for `n` more bytes in the buffer, which then take them directly.
+  char* reserve(std::size_t n) {
+    if (buffer_.size() - used_ < n) flush();
+    return buffer_.data() + used_;
   }
   void flush();
 
