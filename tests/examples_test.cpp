@@ -24,7 +24,8 @@
 #include <string>
 #include <vector>
 
-#include "support.h"
+#include "conversion.h"
+#include "document_checks.h"
 
 namespace scrivel::testing {
 namespace {
@@ -105,6 +106,7 @@ void check_format(const Example& example, const std::string& format, const std::
   const Conversion result = convert(author_file_of(example.input), format, author_of(example.input),
                                     first_work_of(example.input));
   EXPECT_EQ(trim_trailing_newlines(body_of(result.document, format == "rtf")), expected);
+  EXPECT_EQ(format == "rtf" ? checks::check_rtf(result.document) : checks::check_html(result.document), "");
   EXPECT_EQ(trim_trailing_newlines(notes_of(result.messages)), trim_trailing_newlines(example.messages));
 }
 

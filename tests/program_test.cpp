@@ -11,7 +11,7 @@
 #include "author_file_builder.h"
 #include "files.h"
 #include "scrivel.h"
-#include "support.h"
+#include "conversion.h"
 
 namespace scrivel::testing {
 namespace {

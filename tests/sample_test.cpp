@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "author_file_builder.h"
-#include "support.h"
+#include "conversion.h"
 
 namespace scrivel::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "author_file_builder.h"
 #include "files.h"
 #include "input/byte_source.h"
-#include "support.h"
+#include "conversion.h"
 
 namespace scrivel::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "support.h"
+#include "conversion.h"
 
 #include <cstdio>
 #include <sstream>

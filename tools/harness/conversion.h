@@ -1,4 +1,4 @@
-// Runs scrivel in memory for tests: an author file in, the document and the
+// Runs scrivel in memory for tests and fuzzing: an author file in, the document and the
 // messages out.
 #pragma once
 

@@ -1,0 +1,17 @@
+// Fuzzes a whole author file: the work search, then the conversion of the
+// work that the file's first header names.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+  const authorfile::Bytes file(data, data + size);
+  const std::string fault = scrivel::fuzzing::conversion_fault(file, scrivel::fuzzing::first_work_number(file));
+  if (!fault.empty()) {
+    std::fprintf(stderr, "%s\n", fault.c_str());
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,74 @@
+#include "document_checks.h"
+
+namespace scrivel::checks {
+namespace {
+
+// Length of the UTF-8 sequence at the start of `s`, or 0 when it is not one
+// (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t utf8_sequence(std::string_view s) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  std::size_t length;
+  unsigned min, code;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, min = 0x80, code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, min = 0x800, code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, min = 0x10000, code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (s.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = code << 6 | (byte(i) & 0x3F);
+  }
+  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string check_html(std::string_view document) {
+  if (!document.starts_with("<html>\n")) return "no HTML heading";
+  if (!document.ends_with("\n</body>\n</html>\n")) return "no HTML ending";
+  for (std::size_t at = 0; at < document.size();) {
+    const std::size_t length = utf8_sequence(document.substr(at));
+    if (length == 0) return "not UTF-8 at byte " + std::to_string(at);
+    at += length;
+  }
+  return "";
+}
+
+std::string check_rtf(std::string_view document) {
+  if (!document.starts_with("{\\rtf1")) return "no RTF heading";
+  int depth = 0;
+  for (std::size_t at = 0; at < document.size(); ++at) {
+    switch (document[at]) {
+      case '\\':
+        ++at;  // the escaped character or the control word's first letter
+        break;
+      case '{':
+        ++depth;
+        break;
+      case '}':
+        if (--depth < 0) return "a brace closes more than is open at byte " + std::to_string(at);
+        if (depth == 0 && at + 1 != document.size())
+          return "the heading's group closes before the end at byte " + std::to_string(at);
+        break;
+      default:
+        break;
+    }
+  }
+  if (depth != 0) return std::to_string(depth) + " group(s) left open";
+  return "";
+}
+
+std::string check_messages(std::string_view messages) {
+  if (!messages.empty() && !messages.ends_with('\n')) return "the last message line has no line feed";
+  return "";
+}
+
+}  // namespace scrivel::checks

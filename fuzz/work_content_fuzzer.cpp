@@ -1,0 +1,18 @@
+// Fuzzes a work's content, laid out in valid blocks, so that the time goes
+// into the decoder, the signs, the citations and the letter composer rather
+// than into the work search.
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+  const authorfile::Bytes content(data, data + size);
+  const std::string fault = scrivel::fuzzing::conversion_fault(scrivel::fuzzing::lay_out_content(content), 1);
+  if (!fault.empty()) {
+    std::fprintf(stderr, "%s\n", fault.c_str());
+    std::abort();
+  }
+  return 0;
+}

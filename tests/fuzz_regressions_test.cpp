@@ -1,0 +1,41 @@
+// Every input that ever made a fuzz target fail, replayed: each must now
+// convert into sound documents.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "fuzz_support.h"
+
+namespace scrivel::fuzzing {
+namespace {
+
+std::vector<std::filesystem::path> inputs_in(const std::string& target) {
+  std::vector<std::filesystem::path> inputs;
+  const std::filesystem::path directory = std::filesystem::path(SCRIVEL_FUZZ_DIR) / "regressions" / target;
+  if (std::filesystem::is_directory(directory))
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) inputs.push_back(entry.path());
+  return inputs;
+}
+
+authorfile::Bytes read_bytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(FuzzRegressions, AuthorFiles) {
+  for (const auto& path : inputs_in("author_file")) {
+    const authorfile::Bytes file = read_bytes(path);
+    EXPECT_EQ(conversion_fault(file, first_work_number(file)), "") << path;
+  }
+}
+
+TEST(FuzzRegressions, WorkContents) {
+  for (const auto& path : inputs_in("work_content"))
+    EXPECT_EQ(conversion_fault(lay_out_content(read_bytes(path)), 1), "") << path;
+}
+
+}  // namespace
+}  // namespace scrivel::fuzzing
