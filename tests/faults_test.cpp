@@ -1,0 +1,173 @@
+// Damaged and odd author files: every run ends, with its message and exit
+// status, and leaves a sound document or none.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "author_file_builder.h"
+#include "conversion.h"
+#include "document_checks.h"
+#include "files.h"
+#include "scrivel.h"
+
+namespace scrivel::testing {
+namespace {
+
+using authorfile::Bytes;
+
+int count_of(const std::string& text, const std::string& part) {
+  int n = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+std::string hex(std::size_t value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%zX", value);
+  return text;
+}
+
+// Both documents sound, whatever the run reported.
+void expect_sound(const Conversion& html, const Conversion& rtf) {
+  EXPECT_EQ(checks::check_messages(html.messages), "");
+  if (!html.document.empty()) {
+    EXPECT_EQ(checks::check_html(html.document), "");
+  }
+  if (!rtf.document.empty()) {
+    EXPECT_EQ(checks::check_rtf(rtf.document), "");
+  }
+}
+
+TEST(Faults, TruncationAtEveryOffset) {
+  // A title, a citation text, signs with numbers, a letter with diacritics,
+  // formatting left open, and the file end code: cut anywhere in any of them.
+  const Bytes whole = authorfile::single_work(
+      "~[EF 82 C1 C2 FF]~[z 1 ytext Prol line 12]*)/ANDRA %14 $1 [12 \"3 ~[89 8C E2]W(=|~[BF F4 FF B1]LOGOS");
+  std::size_t data = whole.size();
+  while (whole[data - 1] == 0) --data;
+  ASSERT_EQ(whole[data - 1], 0xFE);
+  for (std::size_t length = 0; length < data; ++length) {
+    SCOPED_TRACE(length);
+    const Bytes cut(whole.begin(), whole.begin() + length);
+    const Conversion html = convert(cut, "html");
+    const Conversion rtf = convert(cut, "rtf");
+    expect_sound(html, rtf);
+    EXPECT_EQ(html.status, 1);
+    if (length < 12) {
+      EXPECT_NE(html.messages.find("Error 001: Unexpected data, count=7\n"), std::string::npos);
+      EXPECT_TRUE(html.document.empty());
+    } else {
+      EXPECT_NE(html.messages.find("Error 004: unexpected end of file, offset:" + hex(length - 1) + "\n"),
+                std::string::npos);
+      EXPECT_TRUE(html.messages.ends_with("Error 004: unexpected end of file, offset:" + hex(length - 1) +
+                                          "\n1 blocks were read\n"));
+    }
+  }
+  EXPECT_EQ(convert(Bytes(whole.begin(), whole.begin() + data), "html").status, 0);
+}
+
+TEST(Faults, ReadersThatRunToAnEndThatNeverComes) {
+  // A citation text, a title and a line-skipping code whose FF never comes:
+  // each reads through the padding and the next block to the file's end.
+  for (const std::string opening : {"~[9F]ABC", "~[EF 82]TITLE", "~[8F]SKIPPED"}) {
+    SCOPED_TRACE(opening);
+    Bytes file = authorfile::Builder(1).work(1).unit(opening).unit(std::string(8000, 'A')).finish();
+    std::replace(file.begin() + 13, file.end(), 0xFF, 0xFE);
+    const Conversion html = convert(file, "html");
+    expect_sound(html, convert(file, "rtf"));
+    EXPECT_EQ(html.status, 1);
+    EXPECT_NE(html.messages.find("Error 004: unexpected end of file, offset:" + hex(file.size() - 1)),
+              std::string::npos);
+  }
+}
+
+TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
+  Bytes file = authorfile::Builder(1).work(1).unit("A").unit(std::string(8177, 'B')).unit("C").finish();
+  ASSERT_EQ(file.size(), 2 * authorfile::block_size);
+  Bytes empty_block(authorfile::block_size, 0);
+  empty_block[0] = 0xFE;
+  file.insert(file.begin() + authorfile::block_size, empty_block.begin(), empty_block.end());
+  const Conversion html = convert(file, "html");
+  EXPECT_EQ(html.status, 0);
+  EXPECT_EQ(notes_of(html.messages), "Error 101: block expected after FE block, count=2000\n");
+  EXPECT_TRUE(body_of(html.document, false).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
+}
+
+TEST(Faults, AFileOfPaddingOnly) {
+  const Conversion html = convert(Bytes(2 * authorfile::block_size, 0), "html");
+  EXPECT_EQ(html.status, 1);
+  EXPECT_EQ(notes_of(html.messages), "Error 001: Unexpected data, count=7\n");
+}
+
+TEST(Faults, MoreFormattingEffectsThanTheStackHolds) {
+  std::string bold_300_times;
+  for (int i = 0; i < 300; ++i) bold_300_times += "$1A";
+  for (const std::string format : {"html", "rtf"}) {
+    const Conversion result = convert(authorfile::single_work(bold_300_times), format);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(count_of(result.messages, "Error: `commands' overflow, offset:"), 300 - 256);
+    const std::string opening = format == "html" ? "<b>" : "\\b ";
+    const std::string closing = format == "html" ? "</b>" : "\\b0 ";
+    EXPECT_EQ(count_of(result.document, opening), 256);
+    EXPECT_EQ(count_of(result.document, closing), 256);
+    EXPECT_EQ(format == "html" ? checks::check_html(result.document) : checks::check_rtf(result.document), "");
+  }
+}
+
+TEST(Faults, ASignWithAVeryLongNumber) {
+  const Conversion html = convert(authorfile::single_work("%" + std::string(40, '9') + "A"), "html");
+  EXPECT_EQ(html.status, 0);
+  EXPECT_EQ(notes_of(html.messages), "Error 100: after `%', offset:11\nWarning 003: Not supported punctuation mark `%9999', offset:11\n");
+  EXPECT_NE(body_of(html.document, false).find(std::string(36, '9') + "\xCE\xB1"), std::string::npos);
+}
+
+// A directory that refuses new files. Root may write anywhere the mode bits
+// forbid, so there the directory is made immutable instead.
+class UnwritableDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    directory_ = std::filesystem::temp_directory_path() / ("scrivel-readonly-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(directory_);
+    std::filesystem::create_directories(directory_);
+    std::ofstream(directory_ / "scrivel.cfg") << "\nhtml\n";
+    std::ofstream(directory_ / "tlg0001.txt", std::ios::binary) << to_string(authorfile::single_work("A"));
+    std::filesystem::permissions(directory_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (writable() && std::system(("chattr +i " + directory_.string() + " 2>/dev/null").c_str()) == 0)
+      immutable_ = true;
+  }
+  void TearDown() override {
+    if (immutable_) std::system(("chattr -i " + directory_.string()).c_str());
+    std::filesystem::current_path(previous_);
+    std::filesystem::permissions(directory_, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(directory_);
+  }
+  bool writable() const {
+    const auto probe = directory_ / "probe";
+    const bool created = std::ofstream(probe).good();
+    std::filesystem::remove(probe);
+    return created;
+  }
+
+  std::filesystem::path previous_;
+  std::filesystem::path directory_;
+  bool immutable_ = false;
+};
+
+TEST_F(UnwritableDirectory, ReportsTheDocument) {
+  if (writable()) GTEST_SKIP() << "no way to make a directory unwritable here";
+  std::filesystem::current_path(directory_);
+  DiskFiles files;
+  std::ostringstream messages;
+  EXPECT_EQ(run({"scrivel", "1", "1"}, files, messages), 1);
+  EXPECT_EQ(messages.str(), "reading tlg0001.txt work 1\nCannot open/write to 'sv1_1.html'\n");
+}
+
+}  // namespace
+}  // namespace scrivel::testing
