@@ -6,14 +6,8 @@
 namespace scrivel {
 namespace {
 
-constexpr std::array<int, 17> cons2 = {0x0392, 0x039E, 0x0394, 0x03A6, 0x0393, 0x039A, 0x039B, 0x039C, 0x039D,
-                                       0x03A0, 0x0398, 0x03A3, 0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
-constexpr std::array<int, 8> vow2 = {0x0391, 0x0395, 0x0397, 0x0399, 0x039F, 0x03A5, 0x03A9, 0x03A1};
-
-constexpr int small_offset = 0x20;
 constexpr int sigma = 0x03C3;
 constexpr int final_sigma = 0x03C2;
-constexpr int digamma = 0x03DC;
 
 // Small vowels with accent, diaeresis or iota subscript and no breathing, by
 // accent index: 0 vareia, 1 oxeia, 2 vareia with ypogegrammeni or dialytika,
@@ -44,14 +38,6 @@ constexpr int combining_acute = 0x0301;
 constexpr int combining_diaeresis = 0x0308;
 constexpr int combining_perispomeni = 0x0342;
 constexpr int combining_ypogegrammeni = 0x0345;
-
-// Position of each letter in vow1 or cons1, looked up once per letter written.
-constexpr std::array<byte, 256> letter_positions = [] {
-  std::array<byte, 256> positions{};
-  for (std::size_t i = 0; i < vow1.size(); ++i) positions[static_cast<byte>(vow1[i])] = static_cast<byte>(i);
-  for (std::size_t i = 0; i < cons1.size(); ++i) positions[static_cast<byte>(cons1[i])] = static_cast<byte>(i);
-  return positions;
-}();
 
 int accented_small(int vowel, int index) {
   switch (vowel) {
@@ -95,13 +81,8 @@ void Composer::setTonosFlag(byte c) {
   tonosFlag = 1;
 }
 
-void Composer::resetflags() {
-  letter = 0;
-  cap = psFlag = daFlag = ojFlag = vaFlag = peFlag = diFlag = ypFlag = tonosFlag = endOfWord = 0;
-}
-
-void Composer::mnw() {
-  if (letter == 0) return;
+// A letter with diacritics, or a sigma.
+void Composer::write_letter() {
   const byte l = static_cast<byte>(letter & 0xFF);
   if (l == 'R') {
     write_rho();
@@ -118,12 +99,6 @@ void Composer::mnw() {
     return;
   }
   const int vowel = letter_positions[l];
-  if (!tonosFlag) {
-    document_.print(vow2[vowel] + (cap ? 0 : small_offset));
-    cap = 0;
-    letter = 0;
-    return;
-  }
   if (psFlag || daFlag) {
     write_breathing_vowel(vowel);
   } else {

@@ -1,30 +1,11 @@
 #pragma once
 
-#include <array>
-#include <string_view>
-
+#include "decode/letters.h"
 #include "input/byte_source.h"
 #include "messages.h"
 #include "output/document.h"
 
 namespace scrivel {
-
-// The Beta Code letters: the vowels (rho goes with them, for its breathing),
-// and the consonants, which are the other capitals B to Z. J is among them
-// although it is no Greek letter.
-inline constexpr std::string_view vow1 = "AEHIOUWR";
-inline constexpr std::string_view cons1 = "BCDFGKLMNPQSTVXYZ";
-
-enum class LetterClass : byte { other, vowel, consonant, diacritic };
-
-// The decoder asks for the class of every byte of the text.
-inline constexpr std::array<LetterClass, 256> letter_classes = [] {
-  std::array<LetterClass, 256> classes{};
-  for (int c = 'B'; c <= 'Z'; ++c) classes[c] = LetterClass::consonant;
-  for (const char c : vow1) classes[static_cast<byte>(c)] = LetterClass::vowel;
-  for (const char c : std::string_view(")(/\\=+|")) classes[static_cast<byte>(c)] = LetterClass::diacritic;
-  return classes;
-}();
 
 // Turns a Beta Code letter with its diacritics into one precomposed code
 // point. The latest letter stays pending until the next byte shows whether
@@ -41,8 +22,19 @@ class Composer {
   // Records one diacritic sign for the pending (or coming) letter.
   void setTonosFlag(byte c);
   // Writes the pending letter, if any.
-  void mnw();
-  void resetflags();
+  void mnw() {
+    if (letter == 0) return;
+    const byte l = static_cast<byte>(letter & 0xFF);
+    if (!tonosFlag && l < 128 && plain_letters[0][l] != 0) {
+      write_plain(l);
+    } else {
+      write_letter();
+    }
+  }
+  void resetflags() {
+    letter = 0;
+    cap = psFlag = daFlag = ojFlag = vaFlag = peFlag = diFlag = ypFlag = tonosFlag = endOfWord = 0;
+  }
 
   unsigned letter = 0;  // the pending Beta Code capital, 0 when none
   byte cap = 0;
@@ -51,6 +43,18 @@ class Composer {
   byte endOfWord = 0;  // the byte after the letter ends the word
 
  private:
+  // A letter without diacritics, most of the text.
+  void write_plain(byte l) {
+    document_.print(plain_letters[cap][l]);
+    // A plain vowel leaves the word's end as it was; everything else is cleared.
+    if (isvowel(l) && l != 'R') {
+      cap = 0;
+      letter = 0;
+    } else {
+      resetflags();
+    }
+  }
+  void write_letter();
   void write_rho();
   void write_consonant(byte l);
   void write_breathing_vowel(int vowel);

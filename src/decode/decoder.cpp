@@ -3,7 +3,6 @@
 namespace scrivel {
 namespace {
 
-constexpr byte asterisk = '*';
 constexpr byte line_break_byte = 0x80;
 constexpr byte bf_mark = 0xBF;
 constexpr byte header_mark = 0xEF;
@@ -52,13 +51,16 @@ int Decoder::scrivel() {
   document_.printheading();
   try {
     for (;;) {
+      byte c;
       if (in_.buffered) {
         in_.buffered = 0;
+        c = in_.c;
       } else {
-        in_.getnextc();
+        c = in_.source.next();
       }
-      const byte c = in_.c;
       if (compose_letter(c)) continue;
+      // What is not a letter may read on through the current byte.
+      in_.c = c;
       if (dispatch(c) == Step::work_ended) break;
     }
   } catch (const EndOfData&) {
@@ -75,27 +77,27 @@ int Decoder::scrivel() {
 // sigma before them stays medial.
 bool Decoder::compose_letter(byte c) {
   if (!signs_.RomanFont) {
-    if (Composer::isvowel(c)) {
-      composer_.mnw();
-      if (!composer_.cap) composer_.resetflags();
-      // A capital vowel keeps the diacritics that stood between "*" and it,
-      // and like a small one waits for those that follow it.
-      composer_.letter = c;
-      return true;
-    }
-    if (Composer::isconsonant(c)) {
-      composer_.mnw();
-      composer_.letter = c;
-      return true;
-    }
-    if (c == asterisk) {
-      composer_.mnw();
-      composer_.cap = 1;
-      return true;
-    }
-    if (Composer::istonos(c)) {
-      composer_.setTonosFlag(c);
-      return true;
+    switch (letter_classes[c]) {
+      case LetterClass::vowel:
+        composer_.mnw();
+        if (!composer_.cap) composer_.resetflags();
+        // A capital vowel keeps the diacritics that stood between "*" and it,
+        // and like a small one waits for those that follow it.
+        composer_.letter = c;
+        return true;
+      case LetterClass::consonant:
+        composer_.mnw();
+        composer_.letter = c;
+        return true;
+      case LetterClass::asterisk:
+        composer_.mnw();
+        composer_.cap = 1;
+        return true;
+      case LetterClass::diacritic:
+        composer_.setTonosFlag(c);
+        return true;
+      case LetterClass::other:
+        break;
     }
   }
   if (c == '\'' || c == '-') {

@@ -86,16 +86,6 @@ constexpr std::array<Span, 4> spans = {{
 
 }  // namespace
 
-bool SignHandlers::is_sign(byte c) {
-  switch (c) {
-    case '"': case '#': case '$': case '%': case '&': case ':': case ';': case '<': case '>':
-    case '@': case '[': case ']': case '^': case '_': case '`': case '{': case '}':
-      return true;
-    default:
-      return false;
-  }
-}
-
 int SignHandlers::read_number(int num, const char* what) {
   in_.ReadAtMost(num, what, &param);
   return param;

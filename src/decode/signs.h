@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <string_view>
+
 #include "decode/composer.h"
 #include "decode/stream.h"
 #include "messages.h"
@@ -7,6 +10,13 @@
 #include "output/document.h"
 
 namespace scrivel {
+
+// The bytes that the sign handlers take.
+inline constexpr std::array<bool, 256> sign_bytes = [] {
+  std::array<bool, 256> signs{};
+  for (const char c : std::string_view("\"#$%&:;<>@[]^_`{}")) signs[static_cast<byte>(c)] = true;
+  return signs;
+}();
 
 // The Beta Code signs: most carry a decimal number that selects a character,
 // a formatting effect, or a switch between Greek and Latin text.
@@ -16,7 +26,7 @@ class SignHandlers {
                Messages& messages)
       : in_(in), composer_(composer), document_(document), commands_(commands), messages_(messages) {}
 
-  static bool is_sign(byte c);
+  static bool is_sign(byte c) { return sign_bytes[c]; }
   // Handles the sign in the current byte; a pending letter is written first.
   void handle();
 

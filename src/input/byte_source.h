@@ -28,10 +28,11 @@ class ByteSource {
   bool find_work(int work);
 
   // Stores the next byte of the work in *c; throws EndOfData past the file's end.
-  void getnextc(byte* c) {
+  void getnextc(byte* c) { *c = next(); }
+  byte next() {
     if (++bo >= length_) load_next_block();
-    *c = buf[bo];
     ++count;
+    return buf[bo];
   }
 
   byte buf[block_size] = {};

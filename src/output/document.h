@@ -45,8 +45,17 @@ class Document {
     }
     // Greek letters, the rest of the text, take two or three bytes of UTF-8.
     if (!rtf && c >= 0x80 && c <= 0xFFFF) {
-      char* out = reserve(4);
-      used_ += toUTF8(static_cast<unsigned>(c), out);
+      char* out = reserve(3);
+      if (c <= 0x7FF) {
+        out[0] = static_cast<char>(0xC0 | c >> 6);
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        used_ += 2;
+      } else {
+        out[0] = static_cast<char>(0xE0 | c >> 12);
+        out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        used_ += 3;
+      }
       return;
     }
     rtf ? print_rtf(c) : print_html(c);
