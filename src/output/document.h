@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -13,6 +14,31 @@ namespace scrivel {
 
 // The line-break value of `print`: 11, since 10 is an ordinary newline byte.
 constexpr int line_break = 11;
+
+// The RTF escapes "\\u<decimal>?" of the code points below U+2100, which
+// hold the Greek letters, the combining marks and the punctuation that the
+// text uses, ready to copy: eight bytes each, of which `length` count.
+struct RtfEscape {
+  char text[7];
+  char length;
+};
+inline constexpr int rtf_escape_limit = 0x2100;
+inline constexpr std::array<RtfEscape, rtf_escape_limit> rtf_escapes = [] {
+  std::array<RtfEscape, rtf_escape_limit> escapes{};
+  for (int c = 0; c < rtf_escape_limit; ++c) {
+    RtfEscape& e = escapes[c];
+    int n = 0;
+    e.text[n++] = '\\';
+    e.text[n++] = 'u';
+    char digits[4];
+    int count = 0;
+    for (int v = c; v > 0 || count == 0; v /= 10) digits[count++] = static_cast<char>('0' + v % 10);
+    while (count > 0) e.text[n++] = digits[--count];
+    e.text[n++] = '?';
+    e.length = static_cast<char>(n);
+  }
+  return escapes;
+}();
 
 // ASCII characters that one of the output modes does not write as they stand.
 inline constexpr std::array<bool, 128> ascii_needs_care = [] {
@@ -43,7 +69,15 @@ class Document {
       put(static_cast<char>(c));
       return;
     }
-    // Greek letters, the rest of the text, take two or three bytes of UTF-8.
+    // Greek letters, the rest of the text: an escape in RTF, two or three
+    // bytes of UTF-8 in HTML.
+    if (rtf && c >= 0x80 && c < rtf_escape_limit) {
+      rtf_clearspace();
+      const RtfEscape& escape = rtf_escapes[c];
+      std::memcpy(reserve(sizeof escape), &escape, sizeof escape);
+      used_ += escape.length;
+      return;
+    }
     if (!rtf && c >= 0x80 && c <= 0xFFFF) {
       char* out = reserve(3);
       if (c <= 0x7FF) {
