@@ -15,18 +15,23 @@ namespace scrivel {
 // The line-break value of `print`: 11, since 10 is an ordinary newline byte.
 constexpr int line_break = 11;
 
-// The RTF escapes "\\u<decimal>?" of the code points below U+2100, which
-// hold the Greek letters, the combining marks and the punctuation that the
-// text uses, ready to copy: eight bytes each, of which `length` count.
-struct RtfEscape {
+// A character as one output mode writes it, ready to copy: eight bytes, of
+// which `length` count.
+struct EncodedCharacter {
   char text[7];
   char length;
 };
-inline constexpr int rtf_escape_limit = 0x2100;
-inline constexpr std::array<RtfEscape, rtf_escape_limit> rtf_escapes = [] {
-  std::array<RtfEscape, rtf_escape_limit> escapes{};
-  for (int c = 0; c < rtf_escape_limit; ++c) {
-    RtfEscape& e = escapes[c];
+
+// The code points below U+2100 hold the Greek letters, the combining marks
+// and the punctuation of the text; their encoded forms come from tables.
+inline constexpr int encoded_limit = 0x2100;
+using EncodedCharacters = std::array<EncodedCharacter, encoded_limit>;
+
+// RTF: "\\u", the decimal code point, and "?" (the one replacement character).
+inline constexpr EncodedCharacters rtf_escapes = [] {
+  EncodedCharacters escapes{};
+  for (int c = 0; c < encoded_limit; ++c) {
+    EncodedCharacter& e = escapes[c];
     int n = 0;
     e.text[n++] = '\\';
     e.text[n++] = 'u';
@@ -38,6 +43,28 @@ inline constexpr std::array<RtfEscape, rtf_escape_limit> rtf_escapes = [] {
     e.length = static_cast<char>(n);
   }
   return escapes;
+}();
+
+// HTML: UTF-8, of one to three bytes below U+2100.
+inline constexpr EncodedCharacters utf8_forms = [] {
+  EncodedCharacters forms{};
+  for (int c = 0; c < encoded_limit; ++c) {
+    EncodedCharacter& e = forms[c];
+    if (c < 0x80) {
+      e.text[0] = static_cast<char>(c);
+      e.length = 1;
+    } else if (c < 0x800) {
+      e.text[0] = static_cast<char>(0xC0 | c >> 6);
+      e.text[1] = static_cast<char>(0x80 | (c & 0x3F));
+      e.length = 2;
+    } else {
+      e.text[0] = static_cast<char>(0xE0 | c >> 12);
+      e.text[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      e.text[2] = static_cast<char>(0x80 | (c & 0x3F));
+      e.length = 3;
+    }
+  }
+  return forms;
 }();
 
 // ASCII characters that one of the output modes does not write as they stand.
@@ -53,7 +80,12 @@ inline constexpr std::array<bool, 128> ascii_needs_care = [] {
 class Document {
  public:
   Document(FileSystem& files, Messages& messages, int rtf, int author, int work)
-      : rtf(rtf), files_(files), messages_(messages), author_(author), work_(work) {}
+      : rtf(rtf),
+        files_(files),
+        messages_(messages),
+        author_(author),
+        work_(work),
+        encoded_(rtf ? rtf_escapes.data() : utf8_forms.data()) {}
 
   // Creates the document and writes the heading; throws FatalExit when it cannot be created.
   void printheading();
@@ -64,32 +96,18 @@ class Document {
   // One character value: above 127 a code point, 11 a line break, 0 to 127
   // ASCII, below 0 a byte above 0x7F that came from a string.
   void print(int c) {
-    // Most text is plain ASCII with no delimiter pending: one byte as it stands.
+    // The Greek letters, most of the text, and the marks around them. An RTF
+    // escape ends a control word: no delimiter is needed after it.
+    if (c >= 0x80 && c < encoded_limit) {
+      rtf_clearspace();
+      const EncodedCharacter& e = encoded_[c];
+      std::memcpy(reserve(sizeof e), &e, sizeof e);
+      used_ += e.length;
+      return;
+    }
+    // Plain ASCII with no delimiter pending: one byte as it stands.
     if (c >= 0 && c < 128 && !ascii_needs_care[c] && !RTF_NeedSpace) {
       put(static_cast<char>(c));
-      return;
-    }
-    // Greek letters, the rest of the text: an escape in RTF, two or three
-    // bytes of UTF-8 in HTML.
-    if (rtf && c >= 0x80 && c < rtf_escape_limit) {
-      rtf_clearspace();
-      const RtfEscape& escape = rtf_escapes[c];
-      std::memcpy(reserve(sizeof escape), &escape, sizeof escape);
-      used_ += escape.length;
-      return;
-    }
-    if (!rtf && c >= 0x80 && c <= 0xFFFF) {
-      char* out = reserve(3);
-      if (c <= 0x7FF) {
-        out[0] = static_cast<char>(0xC0 | c >> 6);
-        out[1] = static_cast<char>(0x80 | (c & 0x3F));
-        used_ += 2;
-      } else {
-        out[0] = static_cast<char>(0xE0 | c >> 12);
-        out[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out[2] = static_cast<char>(0x80 | (c & 0x3F));
-        used_ += 3;
-      }
       return;
     }
     rtf ? print_rtf(c) : print_html(c);
@@ -122,7 +140,12 @@ class Document {
 
   // Markup, written as it stands.
   void write(std::string_view text) {
-    for (const char ch : text) put(ch);
+    if (text.size() > buffer_.size()) {
+      for (const char ch : text) put(ch);
+      return;
+    }
+    std::memcpy(reserve(text.size()), text.data(), text.size());
+    used_ += text.size();
   }
 
   const std::string& name() const { return name_; }
@@ -157,6 +180,7 @@ class Document {
   const int author_;
   const int work_;
   std::string name_;
+  const EncodedCharacter* encoded_;  // the output mode's forms of the code points below encoded_limit
   std::unique_ptr<OutputFile> file_;
   std::array<char, 1 << 16> buffer_;
   std::size_t used_ = 0;
