@@ -147,7 +147,7 @@ TEST(DocumentTest, PrintInRtf) {
       {false, {171, 128, 255}, "\\u171?\\u128?\\u255?"},
       {false, {0x7FFF, 0x8000, 0xFFFF}, "\\u32767?\\u-32768?\\u-1?"},
       {false, {0x1F600}, "\\u-10179?\\u-8704?"},
-      {false, {0x10FFFF}, "\\u-9217?\\u-8193?"},
+      {false, {0x10FFFF}, "\\u-9217?\\u-8193?"},  {false, {0x110000}, "\\u-3?"},
   });
 }
 

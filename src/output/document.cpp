@@ -74,8 +74,10 @@ const char* Document::itos(int x) {
 }
 
 // RTF readers take the number of "\u" as a signed 16-bit value, and code
-// points beyond 16 bits as a UTF-16 surrogate pair of two escapes.
+// points beyond 16 bits as a UTF-16 surrogate pair of two escapes. Past
+// U+10FFFF, where Unicode ends, stands the replacement character.
 void Document::print_rtf_unicode(int code_point) {
+  if (code_point > 0x10FFFF) code_point = replacement_character;
   if (code_point > 0xFFFF) {
     const int offset = code_point - 0x10000;
     print_rtf_unicode(0xD800 + (offset >> 10));
