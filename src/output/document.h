@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -113,6 +114,12 @@ class Document {
     rtf ? print_rtf(c) : print_html(c);
   }
   void printstring(std::string_view s) {
+    // Text that needs no escape, as a citation's is, goes in whole.
+    const auto plain = [](char ch) { return ch >= 0 && !ascii_needs_care[static_cast<unsigned char>(ch)]; };
+    if (!RTF_NeedSpace && std::all_of(s.begin(), s.end(), plain)) {
+      write(s);
+      return;
+    }
     for (const char ch : s) print(static_cast<signed char>(ch));
   }
   void printspaces(int n) {
