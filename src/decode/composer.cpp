@@ -6,9 +6,6 @@
 namespace scrivel {
 namespace {
 
-constexpr int sigma = 0x03C3;
-constexpr int final_sigma = 0x03C2;
-
 // Small vowels with accent, diaeresis or iota subscript and no breathing, by
 // accent index: 0 vareia, 1 oxeia, 2 vareia with ypogegrammeni or dialytika,
 // 3 ypogegrammeni or dialytika alone, 4 oxeia with one of them, 5 perispomeni,
@@ -81,7 +78,7 @@ void Composer::setTonosFlag(byte c) {
   tonosFlag = 1;
 }
 
-// A letter with diacritics, or a sigma.
+// A letter with diacritics.
 void Composer::write_letter() {
   const byte l = static_cast<byte>(letter & 0xFF);
   if (l == 'R') {

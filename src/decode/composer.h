@@ -45,7 +45,8 @@ class Composer {
  private:
   // A letter without diacritics, most of the text.
   void write_plain(byte l) {
-    document_.print(plain_letters[cap][l]);
+    const int code_point = plain_letters[cap][l];
+    document_.print(code_point == sigma && endOfWord ? final_sigma : code_point);
     // A plain vowel leaves the word's end as it was; everything else is cleared.
     if (isvowel(l) && l != 'R') {
       cap = 0;

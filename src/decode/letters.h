@@ -18,6 +18,8 @@ inline constexpr std::array<int, 17> cons2 = {0x0392, 0x039E, 0x0394, 0x03A6, 0x
                                               0x03A0, 0x0398, 0x03A3, 0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
 inline constexpr int small_offset = 0x20;
 inline constexpr int digamma = 0x03DC;  // one form for small and capital
+inline constexpr int sigma = 0x03C3;
+inline constexpr int final_sigma = 0x03C2;
 
 enum class LetterClass : byte { other, vowel, consonant, diacritic, asterisk };
 
@@ -40,7 +42,8 @@ inline constexpr std::array<byte, 256> letter_positions = [] {
 }();
 
 // Each letter without diacritics, small (row 0) and capital (row 1); 0 for
-// what is no letter. Sigma is left out: its small form depends on the word's end.
+// what is no letter. The small sigma is the medial one; at a word's end the
+// final form takes its place.
 inline constexpr std::array<std::array<int, 128>, 2> plain_letters = [] {
   std::array<std::array<int, 128>, 2> letters{};
   for (std::size_t i = 0; i < cons1.size(); ++i) {
@@ -53,7 +56,6 @@ inline constexpr std::array<std::array<int, 128>, 2> plain_letters = [] {
   }
   letters[0]['V'] = letters[1]['V'] = digamma;
   letters[0]['J'] = letters[1]['J'] = 'J';  // no Greek letter: it stands as the Latin one
-  letters[0]['S'] = letters[1]['S'] = 0;
   return letters;
 }();
 
