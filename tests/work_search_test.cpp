@@ -19,6 +19,21 @@ using authorfile::Bytes;
 // A unit that fills most of a block, so that the next one opens a new block.
 std::string long_unit(char letter) { return std::string(6000, letter); }
 
+// A byte source over an author file held in memory, its messages captured.
+struct SourceOver {
+  explicit SourceOver(const Bytes& file) : input(open(files, file)), source(*input, messages) {}
+  static std::unique_ptr<InputFile> open(MemoryFiles& files, const Bytes& file) {
+    files.inputs["f"] = to_string(file);
+    return files.open_input("f");
+  }
+
+  MemoryFiles files;
+  std::unique_ptr<InputFile> input;
+  std::ostringstream out;
+  Messages messages{out};
+  ByteSource source;
+};
+
 struct Search {
   bool found;
   std::uint32_t count;
@@ -27,17 +42,12 @@ struct Search {
 };
 
 Search search(const Bytes& file, int work) {
-  MemoryFiles files;
-  files.inputs["f"] = to_string(file);
-  const auto input = files.open_input("f");
-  std::ostringstream out;
-  Messages messages(out);
-  ByteSource source(*input, messages);
+  SourceOver s(file);
   try {
-    const bool found = source.find_work(work);
-    return {found, source.count, source.bo, out.str()};
+    const bool found = s.source.find_work(work);
+    return {found, s.source.count, s.source.bo, s.out.str()};
   } catch (const FatalExit&) {
-    return {false, 0, -1, out.str()};
+    return {false, 0, -1, s.out.str()};
   }
 }
 
@@ -122,13 +132,9 @@ TEST(WorkSearch, LooksOnlyAtTheBytesOfAShortLastBlock) {
 }
 
 TEST(ByteSource, HandsOutBytesAcrossBlocksKeepingTheOffset) {
-  Bytes file = Builder(1).work(1).unit(long_unit('A')).unit(long_unit('B')).finish();
-  MemoryFiles files;
-  files.inputs["f"] = to_string(file);
-  const auto input = files.open_input("f");
-  std::ostringstream out;
-  Messages messages(out);
-  ByteSource source(*input, messages);
+  const Bytes file = Builder(1).work(1).unit(long_unit('A')).unit(long_unit('B')).finish();
+  SourceOver s(file);
+  ByteSource& source = s.source;
   ASSERT_TRUE(source.find_work(1));
   byte c = 0;
   for (std::uint32_t offset = 7; offset < 8192 + 20; ++offset) {
@@ -142,12 +148,8 @@ TEST(ByteSource, HandsOutBytesAcrossBlocksKeepingTheOffset) {
 TEST(ByteSource, StopsAtTheEndOfTheData) {
   Bytes file = Builder(1).work(1).unit("AB").finish();
   file.resize(15);  // the headers and "AB", then nothing: a short last block
-  MemoryFiles files;
-  files.inputs["f"] = to_string(file);
-  const auto input = files.open_input("f");
-  std::ostringstream out;
-  Messages messages(out);
-  ByteSource source(*input, messages);
+  SourceOver s(file);
+  ByteSource& source = s.source;
   ASSERT_TRUE(source.find_work(1));
   byte c = 0;
   for (int i = 7; i < 15; ++i) source.getnextc(&c);
