@@ -84,6 +84,9 @@ TEST(WorkSearch, FindsWorksWhereverTheyBegin) {
     EXPECT_TRUE(s.found);
     EXPECT_EQ(s.count + 1, header_offset(file, work, 7));
   }
+  // The same file cut short after work 5's first letter: its last block is short.
+  const Bytes cut(file.begin(), file.begin() + header_offset(file, 5, 7) + 7);
+  EXPECT_TRUE(search(cut, 5).found);
   const Search at_block_start = search(file, 4);
   EXPECT_TRUE(at_block_start.found);
   EXPECT_EQ(at_block_start.count, 2 * 8192u + 6);
