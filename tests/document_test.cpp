@@ -76,43 +76,6 @@ TEST(DocumentTest, LongNumbersMakeLongNameAndTitle) {
   EXPECT_EQ(files.outputs["sv2147483647_2147483647.html"], html_heading("scrivel 4.0: 2147483647 2147483647"));
 }
 
-// A disk on which the document cannot be created, or a full one on which every write fails.
-class BrokenDisk : public MemoryFiles {
-  struct Full : OutputFile {
-    void write(const char*, std::size_t) override {}
-    bool close() override { return false; }
-  };
-
- public:
-  explicit BrokenDisk(bool full) : full_(full) {}
-  std::unique_ptr<OutputFile> create_output(const std::string&) override {
-    return full_ ? std::make_unique<Full>() : nullptr;
-  }
-  const bool full_;
-};
-
-TEST(DocumentTest, DocumentThatCannotBeCreatedEndsTheRun) {
-  BrokenDisk files(false);
-  Captured c;
-  Document doc(files, c.messages, 1, 7, 2);
-  try {
-    doc.printheading();
-    FAIL() << "printheading went on without a document";
-  } catch (const FatalExit& exit) {
-    EXPECT_EQ(exit.status, 1);
-  }
-  EXPECT_EQ(c.out.str(), "Cannot open/write to 'sv7_2.rtf'\n");
-}
-
-TEST(DocumentTest, FailedWriteIsReportedAtClose) {
-  BrokenDisk files(true);
-  Captured c;
-  Document doc(files, c.messages, 0, 7, 2);
-  doc.printheading();
-  EXPECT_FALSE(doc.close());
-  EXPECT_EQ(c.out.str(), "Cannot open/write to 'sv7_2.html'\n");
-}
-
 TEST(DocumentTest, LongTextArrivesWholeAndInOrder) {
   std::string expected;
   for (int i = 0; i < 200000; ++i) expected += static_cast<char>('a' + i % 26);
