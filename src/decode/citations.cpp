@@ -296,7 +296,7 @@ void CitationTracker::write_citation() {
   reference.append(']');
   if (reference.view().size() > 2) {
     document_.printstring(reference.view());
-    commands_.printcommand(25, 3);
+    commands_.printcommand(formatting::nonbreaking_blanks, 3);
   }
 }
 

@@ -10,9 +10,6 @@ constexpr byte file_end_mark = 0xF0;
 constexpr byte block_end_mark = 0xFE;
 constexpr byte terminator = 0xFF;
 
-constexpr int line_break_command = 8;
-constexpr int close_all_command = 11;
-
 }  // namespace
 
 void DecoderStream::ReadAtMost(int num, const char* what, int* param) {
@@ -41,7 +38,7 @@ void Decoder::flush() {
 void Decoder::finish() {
   composer_.endOfWord = 1;
   flush();
-  commands_.printcommand(close_all_command, 0);
+  commands_.printcommand(formatting::close_all, 0);
   messages_.printf("%d blocks were read\n", in_.source.blocks_read + 1);
   document_.printending();
 }
@@ -118,7 +115,7 @@ Decoder::Step Decoder::dispatch(byte c) {
   switch (c) {
     case line_break_byte:
       flush();
-      commands_.printcommand(line_break_command, 0);
+      commands_.printcommand(formatting::line_break, 0);
       return Step::go_on;
     case bf_mark:
       bf_sequence();

@@ -5,28 +5,6 @@
 namespace scrivel {
 namespace {
 
-constexpr int percent_marker = 1;
-constexpr int hash_marker = 4;
-constexpr int special_span_on = 2;
-constexpr int special_span_off = 3;
-constexpr int subscript_on = 6;
-constexpr int subscript_off = 7;
-constexpr int small_on = 9;
-constexpr int close_all = 11;
-constexpr int bold_on = 13;
-constexpr int bold_off = 14;
-constexpr int italic_off = 16;
-constexpr int big_on = 17;
-constexpr int overline_on = 19;
-constexpr int overline_off = 20;
-constexpr int expanded_on = 21;
-constexpr int expanded_off = 22;
-constexpr int superscript_on = 23;
-constexpr int superscript_off = 24;
-constexpr int nonbreaking_blanks_command = 25;
-constexpr int code_colour_on = 26;
-constexpr int code_colour_off = 27;
-
 constexpr int ano_teleia = 0x0387;
 constexpr int greek_question_mark = 0x037E;
 constexpr int middle_dot = 0x00B7;
@@ -59,16 +37,16 @@ struct GreekStyle {
   std::array<int, 3> commands;
 };
 constexpr std::array<GreekStyle, 10> greek_styles = {{
-    {0, {close_all, bold_off, superscript_off}},
-    {9, {close_all, bold_off, superscript_off}},
-    {1, {bold_on, 0, 0}},
-    {4, {superscript_on, 0, 0}},
-    {8, {italic_off, 0, 0}},
-    {10, {small_on, 0, 0}},
-    {11, {small_on, bold_on, 0}},
-    {14, {small_on, superscript_on, 0}},
-    {20, {big_on, 0, 0}},
-    {21, {big_on, bold_on, 0}},
+    {0, {formatting::close_all, formatting::bold_off, formatting::superscript_off}},
+    {9, {formatting::close_all, formatting::bold_off, formatting::superscript_off}},
+    {1, {formatting::bold_on, 0, 0}},
+    {4, {formatting::superscript_on, 0, 0}},
+    {8, {formatting::italic_off, 0, 0}},
+    {10, {formatting::small_on, 0, 0}},
+    {11, {formatting::small_on, formatting::bold_on, 0}},
+    {14, {formatting::small_on, formatting::superscript_on, 0}},
+    {20, {formatting::big_on, 0, 0}},
+    {21, {formatting::big_on, formatting::bold_on, 0}},
 }};
 
 // `<` and `>` with a number: the span's opening and closing commands.
@@ -78,10 +56,10 @@ struct Span {
   int off;
 };
 constexpr std::array<Span, 4> spans = {{
-    {0, overline_on, overline_off},
-    {6, superscript_on, superscript_off},
-    {7, subscript_on, subscript_off},
-    {20, expanded_on, expanded_off},
+    {0, formatting::overline_on, formatting::overline_off},
+    {6, formatting::superscript_on, formatting::superscript_off},
+    {7, formatting::subscript_on, formatting::subscript_off},
+    {20, formatting::expanded_on, formatting::expanded_off},
 }};
 
 }  // namespace
@@ -140,9 +118,9 @@ void SignHandlers::special_character() {
     document_.print(special_characters[n]);
     return;
   }
-  commands_.printcommand(code_colour_on, 0);
-  commands_.printcommand(hash_marker, n);
-  commands_.printcommand(code_colour_off, 0);
+  commands_.printcommand(formatting::code_colour_on, 0);
+  commands_.printcommand(formatting::hash_marker, n);
+  commands_.printcommand(formatting::code_colour_off, 0);
 }
 
 void SignHandlers::greek_style() {
@@ -171,9 +149,9 @@ void SignHandlers::punctuation() {
     document_.print(punctuation30[n - 30]);
   } else if (n != silent_punctuation) {
     messages_.printf("Warning 003: Not supported punctuation mark `%%%d', offset:%lX\n", n, count());
-    commands_.printcommand(code_colour_on, 0);
-    commands_.printcommand(percent_marker, n);
-    commands_.printcommand(code_colour_off, 0);
+    commands_.printcommand(formatting::code_colour_on, 0);
+    commands_.printcommand(formatting::percent_marker, n);
+    commands_.printcommand(formatting::code_colour_off, 0);
   }
 }
 
@@ -186,11 +164,11 @@ void SignHandlers::markup_span() {
       return;
     }
   }
-  commands_.printcommand(opening ? special_span_on : special_span_off, n);
+  commands_.printcommand(opening ? formatting::special_span_on : formatting::special_span_off, n);
 }
 
 void SignHandlers::nonbreaking_blanks() {
-  if (read_number(2, "@") == 0) commands_.printcommand(nonbreaking_blanks_command, 3);
+  if (read_number(2, "@") == 0) commands_.printcommand(formatting::nonbreaking_blanks, 3);
 }
 
 void SignHandlers::bracket() {
@@ -199,13 +177,13 @@ void SignHandlers::bracket() {
   if (n == 4) {
     document_.printstring(opening ? "[[" : "]]");
   } else if (n == 9) {
-    commands_.printcommand(superscript_on, 0);
+    commands_.printcommand(formatting::superscript_on, 0);
     document_.print(middle_dot);
-    commands_.printcommand(superscript_off, 0);
+    commands_.printcommand(formatting::superscript_off, 0);
   } else if (n == 11) {
-    commands_.printcommand(subscript_on, 0);
+    commands_.printcommand(formatting::subscript_on, 0);
     document_.print(opening ? '(' : ')');
-    commands_.printcommand(subscript_off, 0);
+    commands_.printcommand(formatting::subscript_off, 0);
   } else if (n >= 0 && n < static_cast<int>(brackets.size())) {
     document_.print(opening ? brackets[n].opening : brackets[n].closing);
   } else {
@@ -223,7 +201,7 @@ void SignHandlers::brace() {
   if (n == 0) {
     document_.print(savec);
   } else if (n == 1) {
-    commands_.printcommand(opening ? bold_on : bold_off, 0);
+    commands_.printcommand(opening ? formatting::bold_on : formatting::bold_off, 0);
   } else {
     unsupported_brace(n);
   }
@@ -235,10 +213,10 @@ void SignHandlers::unsupported_brace(int n) {
   } else {
     messages_.printf("Warning 005: Not supported non-text mark `}%d', offset:%lX\n", n, count());
   }
-  commands_.printcommand(code_colour_on, 0);
+  commands_.printcommand(formatting::code_colour_on, 0);
   document_.print(savec);
   document_.printstring(document_.itos(n));
-  commands_.printcommand(code_colour_off, 0);
+  commands_.printcommand(formatting::code_colour_off, 0);
 }
 
 }  // namespace scrivel

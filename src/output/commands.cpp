@@ -51,11 +51,6 @@ constexpr std::array<Markup, 28> markup{{
     {Kind::closes, false, "\\cf0", After::need, "</span>"},                           // 27
 }};
 
-constexpr int special_span_on = 2;
-constexpr int special_span_off = 3;
-constexpr int code_colour_on = 26;
-constexpr int code_colour_off = 27;
-
 }  // namespace
 
 bool CommandStack::add_command(int command) {
@@ -116,8 +111,8 @@ void CommandStack::write_literal(int command) {
 // Markup that could never be closed is not written: a full stack refuses the
 // effect before any of its markup reaches the document.
 void CommandStack::open(int command, int param) {
-  if (command == special_span_on) {
-    printcommand(code_colour_on, 0);
+  if (command == formatting::special_span_on) {
+    printcommand(formatting::code_colour_on, 0);
     if (add_command(command)) write_marker("<<special ", "&lt;&lt;special ", param, "&gt;&gt;]");
     return;
   }
@@ -126,7 +121,7 @@ void CommandStack::open(int command, int param) {
 
 void CommandStack::close(int command) {
   if (!remove_command(command)) return;
-  if (command != special_span_off) {
+  if (command != formatting::special_span_off) {
     write_literal(command);
     return;
   }
@@ -136,7 +131,7 @@ void CommandStack::close(int command) {
   } else {
     document_.write("&lt;&lt;/special&gt;&gt;");
   }
-  printcommand(code_colour_off, 0);
+  printcommand(formatting::code_colour_off, 0);
 }
 
 void CommandStack::printcommand(int command, int param) {
@@ -145,16 +140,16 @@ void CommandStack::printcommand(int command, int param) {
     return;
   }
   switch (command) {
-    case 1:
+    case formatting::percent_marker:
       write_marker("<<%", "&lt;&lt;%", param, "&gt;&gt;");
       return;
-    case 4:
+    case formatting::hash_marker:
       write_marker("<<#", "&lt;&lt;#", param, "&gt;&gt;");
       return;
-    case 11:
+    case formatting::close_all:
       close_all();
       return;
-    case 25:
+    case formatting::nonbreaking_blanks:
       write_nonbreaking_blanks(param);
       return;
   }
