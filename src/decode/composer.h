@@ -17,7 +17,6 @@ class Composer {
 
   static byte isvowel(byte c) { return letter_classes[c] == LetterClass::vowel; }
   static byte isconsonant(byte c) { return letter_classes[c] == LetterClass::consonant; }
-  static byte istonos(byte c) { return letter_classes[c] == LetterClass::diacritic; }
 
   // Records one diacritic sign for the pending (or coming) letter.
   void setTonosFlag(byte c);

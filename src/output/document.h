@@ -155,8 +155,6 @@ class Document {
     used_ += text.size();
   }
 
-  const std::string& name() const { return name_; }
-
   const int rtf;  // 1 RTF, 0 HTML
   int RTF_NeedSpace = 0;
 
