@@ -48,17 +48,9 @@ int Decoder::scrivel() {
   document_.printheading();
   try {
     for (;;) {
-      byte c;
-      if (in_.buffered) {
-        in_.buffered = 0;
-        c = in_.c;
-      } else {
-        c = in_.source.next();
-      }
+      const byte c = in_.source.next();
       if (compose_letter(c)) continue;
-      // What is not a letter may read on through the current byte.
-      in_.c = c;
-      if (dispatch(c) == Step::work_ended) break;
+      if (dispatch_through_pushback(c) == Step::work_ended) break;
     }
   } catch (const EndOfData&) {
     messages_.printf("Error 004: unexpected end of file, offset:%lX\n", static_cast<unsigned long>(in_.source.count));
@@ -69,47 +61,53 @@ int Decoder::scrivel() {
   return 0;
 }
 
-// Letters, "*" and the diacritic signs go to the composer (in a Latin run
-// they are plain text); the apostrophe and the hyphen end no word, so a
-// sigma before them stays medial.
+// Letters, "*" and the diacritic signs go to the composer; in a Latin run
+// the class table has no letters, and they are plain text.
 bool Decoder::compose_letter(byte c) {
-  if (!signs_.RomanFont) {
-    switch (letter_classes[c]) {
-      case LetterClass::vowel:
-        composer_.mnw();
-        if (!composer_.cap) composer_.resetflags();
-        // A capital vowel keeps the diacritics that stood between "*" and it,
-        // and like a small one waits for those that follow it.
-        composer_.letter = c;
-        return true;
-      case LetterClass::consonant:
-        composer_.mnw();
-        composer_.letter = c;
-        return true;
-      case LetterClass::asterisk:
-        composer_.mnw();
-        composer_.cap = 1;
-        return true;
-      case LetterClass::diacritic:
-        composer_.setTonosFlag(c);
-        return true;
-      case LetterClass::other:
-        break;
-    }
-  }
-  if (c == '\'' || c == '-') {
-    flush();
-    document_.print(c);
-    return true;
+  switch (classes_[c]) {
+    case LetterClass::vowel:
+      composer_.take_vowel(c);
+      return true;
+    case LetterClass::consonant:
+      composer_.take_consonant(c);
+      return true;
+    case LetterClass::asterisk:
+      composer_.take_asterisk();
+      return true;
+    case LetterClass::diacritic:
+      composer_.setTonosFlag(c);
+      return true;
+    case LetterClass::other:
+      break;
   }
   return false;
 }
 
+// What is not a letter may read on through the current byte and hand the
+// byte after it back; that byte is taken next, before any new one.
+Decoder::Step Decoder::dispatch_through_pushback(byte c) {
+  for (;;) {
+    in_.c = c;
+    if (dispatch(c) == Step::work_ended) return Step::work_ended;
+    if (!in_.buffered) return Step::go_on;
+    in_.buffered = 0;
+    c = in_.c;
+    if (compose_letter(c)) return Step::go_on;
+  }
+}
+
 Decoder::Step Decoder::dispatch(byte c) {
+  // The apostrophe and the hyphen end no word, so a sigma before them stays medial.
+  if (c == '\'' || c == '-') {
+    flush();
+    document_.print(c);
+    return Step::go_on;
+  }
   // Headers and title markers are not part of the text and end no word.
   if (c != header_mark && c != bf_mark) composer_.endOfWord = 1;
   if (SignHandlers::is_sign(c)) {
     signs_.handle();
+    classes_ = signs_.RomanFont ? no_letters.data() : letter_classes.data();
     return Step::go_on;
   }
   switch (c) {

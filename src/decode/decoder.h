@@ -33,6 +33,7 @@ class Decoder {
   enum class Step { go_on, work_ended };
 
   bool compose_letter(byte c);
+  Step dispatch_through_pushback(byte c);
   Step dispatch(byte c);
   Step work_header();
   void block_end();
@@ -49,6 +50,7 @@ class Decoder {
   Document& document_;
   Messages& messages_;
   int this_work = 0;  // the number of the first work header seen
+  const LetterClass* classes_ = letter_classes.data();  // of the current font: Greek, or a Latin run
 };
 
 }  // namespace scrivel

@@ -33,6 +33,9 @@ inline constexpr std::array<LetterClass, 256> letter_classes = [] {
   return classes;
 }();
 
+// In a Latin run no byte is a letter or a diacritic sign.
+inline constexpr std::array<LetterClass, 256> no_letters{};
+
 // Position of each letter in vow1 or cons1.
 inline constexpr std::array<byte, 256> letter_positions = [] {
   std::array<byte, 256> positions{};

@@ -100,10 +100,7 @@ class Document {
     // The Greek letters, most of the text, and the marks around them. An RTF
     // escape ends a control word: no delimiter is needed after it.
     if (c >= 0x80 && c < encoded_limit) {
-      rtf_clearspace();
-      const EncodedCharacter& e = encoded_[c];
-      std::memcpy(reserve(sizeof e), &e, sizeof e);
-      used_ += e.length;
+      print_encoded(encoded_[c]);
       return;
     }
     // Plain ASCII with no delimiter pending: one byte as it stands.
@@ -112,6 +109,13 @@ class Document {
       return;
     }
     rtf ? print_rtf(c) : print_html(c);
+  }
+  // A character in the output mode's form from one of the tables, above
+  // ASCII: it needs no delimiter, and it ends a pending control word.
+  void print_encoded(const EncodedCharacter& e) {
+    rtf_clearspace();
+    std::memcpy(reserve(sizeof e), &e, sizeof e);
+    used_ += e.length;
   }
   void printstring(std::string_view s) {
     // Text that needs no escape, as a citation's is, goes in whole.
