@@ -1,5 +1,6 @@
 #include "decode/citations.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -15,6 +16,25 @@ constexpr byte text_end = 0xFF;
 
 bool in_range(byte c, byte first, byte last) { return c >= first && c <= last; }
 
+// Decimal forms of 0 to 999, the numbers of almost every reference: three
+// characters to copy whole, of which `length` count.
+struct Decimal {
+  char digits[3];
+  char length;
+};
+constexpr std::array<Decimal, 1000> decimals = [] {
+  std::array<Decimal, 1000> forms{};
+  for (int n = 0; n < 1000; ++n) {
+    Decimal& d = forms[n];
+    int length = 0;
+    if (n >= 100) d.digits[length++] = static_cast<char>('0' + n / 100);
+    if (n >= 10) d.digits[length++] = static_cast<char>('0' + n / 10 % 10);
+    d.digits[length++] = static_cast<char>('0' + n % 10);
+    d.length = static_cast<char>(length);
+  }
+  return forms;
+}();
+
 // The reference as it is built: never cut, whatever its texts hold. Brackets,
 // three dots, four numbers with letters and three full texts fit.
 class Reference {
@@ -25,7 +45,14 @@ class Reference {
   void append(std::string_view s) {
     for (const char ch : s) append(ch);
   }
-  void append_number(int value) { length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_; }
+  void append_number(int value) {
+    if (value >= 0 && value < static_cast<int>(decimals.size())) {
+      std::memcpy(text_ + length_, decimals[value].digits, sizeof decimals[value].digits);
+      length_ += decimals[value].length;
+      return;
+    }
+    length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_;
+  }
   std::string_view view() const { return {text_, length_}; }
 
  private:
