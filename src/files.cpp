@@ -1,10 +1,13 @@
 #include "files.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 namespace scrivel {
 namespace {
@@ -31,17 +34,33 @@ class DiskInput : public InputFile {
   std::FILE* file_;
 };
 
+// The document's bytes go to the disk from a thread of their own, so that
+// the decoder fills the next buffer while the last one is written. One write
+// is in flight at a time: a new one waits until the last has finished.
 class DiskOutput : public OutputFile {
  public:
-  explicit DiskOutput(std::FILE* file) : file_(file) {}
+  explicit DiskOutput(std::FILE* file) : file_(file), writer_([this] { write_in_turn(); }) {}
   ~DiskOutput() override { close(); }
   DiskOutput(const DiskOutput&) = delete;
   DiskOutput& operator=(const DiskOutput&) = delete;
 
   void write(const char* data, std::size_t n) override {
-    if (file_ && std::fwrite(data, 1, n, file_) != n) failed_ = true;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return pending_ == nullptr; });
+    pending_ = data;
+    pending_size_ = n;
+    changed_.notify_all();
   }
   bool close() override {
+    if (writer_.joinable()) {
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return pending_ == nullptr; });
+        closing_ = true;
+        changed_.notify_all();
+      }
+      writer_.join();
+    }
     if (file_) {
       if (std::fflush(file_) != 0 || std::ferror(file_)) failed_ = true;
       if (std::fclose(file_) != 0) failed_ = true;
@@ -51,8 +70,28 @@ class DiskOutput : public OutputFile {
   }
 
  private:
+  void write_in_turn() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return pending_ != nullptr || closing_; });
+      if (pending_ == nullptr) return;
+      lock.unlock();
+      const bool written = std::fwrite(pending_, 1, pending_size_, file_) == pending_size_;
+      lock.lock();
+      if (!written) failed_ = true;
+      pending_ = nullptr;
+      changed_.notify_all();
+    }
+  }
+
   std::FILE* file_;
   bool failed_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  const char* pending_ = nullptr;  // the bytes the writer is to write, until it has
+  std::size_t pending_size_ = 0;
+  bool closing_ = false;
+  std::thread writer_;  // last: it starts once the members it uses exist
 };
 
 class MemoryInput : public InputFile {

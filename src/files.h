@@ -23,6 +23,8 @@ class InputFile {
 class OutputFile {
  public:
   virtual ~OutputFile() = default;
+  // May return before the bytes are written: `data` must stay as it is
+  // until the next write or close.
   virtual void write(const char* data, std::size_t n) = 0;
   // Flushes and closes; false when any write or the close failed.
   virtual bool close() = 0;

@@ -195,6 +195,35 @@ TEST_F(OnDisk, ReportsAFullDisk) {
   EXPECT_EQ(messages, "reading tlg0001.txt work 1\n1 blocks were read\nCannot open/write to 'sv1_1.html'\n");
 }
 
+// A work whose RTF document runs to several megabytes: the document is
+// written in pieces while the decoder goes on.
+authorfile::Bytes large_work() {
+  std::string content;
+  for (int line = 1; line <= 16000; ++line) content += "~[line " + std::to_string(line) + "]MH=NIN A)/EIDE QEA\\ PHLHI+A/DEW\n";
+  return authorfile::single_work(content);
+}
+
+TEST_F(OnDisk, WritesALargeDocumentWholeAndInOrder) {
+  const authorfile::Bytes author_file = large_work();
+  write("tlg0001.txt", to_string(author_file));
+  write("scrivel.cfg", "\nrtf\n");
+  std::string messages;
+  ASSERT_EQ(run_here(messages), 0) << messages;
+  std::ifstream document("sv1_1.rtf", std::ios::binary);
+  const std::string on_disk{std::istreambuf_iterator<char>(document), {}};
+  const Conversion in_memory = convert(author_file, "rtf");
+  EXPECT_GT(on_disk.size(), 2u << 20);
+  EXPECT_TRUE(on_disk == in_memory.document);
+}
+
+TEST_F(OnDisk, ReportsAFullDiskInTheMiddleOfALargeDocument) {
+  write("tlg0001.txt", to_string(large_work()));
+  std::filesystem::create_symlink("/dev/full", "sv1_1.html");
+  std::string messages;
+  EXPECT_EQ(run_here(messages), 1);
+  EXPECT_TRUE(messages.ends_with(" blocks were read\nCannot open/write to 'sv1_1.html'\n")) << messages;
+}
+
 TEST_F(OnDisk, RefusesADirectoryAsAuthorFile) {
   std::filesystem::remove("tlg0001.txt");
   std::filesystem::create_directory("tlg0001.txt");

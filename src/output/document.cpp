@@ -63,7 +63,8 @@ bool Document::close() {
 }
 
 void Document::flush() {
-  if (file_) file_->write(buffer_.data(), used_);
+  if (file_) file_->write(buffer_, used_);
+  buffer_ = buffer_ == buffers_.get() ? buffers_.get() + buffer_size : buffers_.get();
   used_ = 0;
 }
 
@@ -89,7 +90,7 @@ void Document::print_rtf_unicode(int code_point) {
   *out++ = 'u';
   out = std::to_chars(out, out + 8, code_point >= 0x8000 ? code_point - 0x10000 : code_point).ptr;
   *out++ = '?';
-  used_ = out - buffer_.data();
+  used_ = out - buffer_;
 }
 
 void Document::print_rtf(int c) {

@@ -151,7 +151,7 @@ class Document {
 
   // Markup, written as it stands.
   void write(std::string_view text) {
-    if (text.size() > buffer_.size()) {
+    if (text.size() > buffer_size) {
       for (const char ch : text) put(ch);
       return;
     }
@@ -174,13 +174,13 @@ class Document {
     return n;
   }
   void put(char ch) {
-    if (used_ == buffer_.size()) flush();
+    if (used_ == buffer_size) flush();
     buffer_[used_++] = ch;
   }
   // Room for `n` more bytes in the buffer, which then take them directly.
   char* reserve(std::size_t n) {
-    if (buffer_.size() - used_ < n) flush();
-    return buffer_.data() + used_;
+    if (buffer_size - used_ < n) flush();
+    return buffer_ + used_;
   }
   void flush();
 
@@ -190,9 +190,14 @@ class Document {
   const int work_;
   std::string name_;
   const EncodedCharacter* encoded_;  // the output mode's forms of the code points below encoded_limit
-  std::unique_ptr<OutputFile> file_;
-  std::array<char, 1 << 16> buffer_;
+  // Two buffers: one fills while the file may still be writing the other.
+  // They are declared before the file, so that the file, closed when it is
+  // destroyed, is gone before them.
+  static constexpr std::size_t buffer_size = 1 << 20;
+  std::unique_ptr<char[]> buffers_ = std::make_unique_for_overwrite<char[]>(2 * buffer_size);
+  char* buffer_ = buffers_.get();  // the one that fills
   std::size_t used_ = 0;
+  std::unique_ptr<OutputFile> file_;
   char itos_buffer_[34];
 };
 
