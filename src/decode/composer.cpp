@@ -1,6 +1,7 @@
 #include "decode/composer.h"
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace scrivel {
@@ -36,7 +37,7 @@ constexpr int combining_diaeresis = 0x0308;
 constexpr int combining_perispomeni = 0x0342;
 constexpr int combining_ypogegrammeni = 0x0345;
 
-int accented_small(int vowel, int index) {
+constexpr int accented_small(int vowel, int index) {
   switch (vowel) {
     case 0: return vtoa[index];
     case 1: return index < 2 ? vtoe[index] : 0;
@@ -48,7 +49,7 @@ int accented_small(int vowel, int index) {
   }
 }
 
-int accented_capital(int vowel, int index) {
+constexpr int accented_capital(int vowel, int index) {
   switch (index) {
     case 0: return capital_vareia[vowel];
     case 1: return capital_oxeia[vowel];
@@ -57,32 +58,80 @@ int accented_capital(int vowel, int index) {
   }
 }
 
+using Flags = Composer::Flags;
+
+constexpr bool has(Flags flags, Flags flag) { return (flags & flag) != 0; }
+
+constexpr int rho(int cap, Flags flags) {
+  if (has(flags, Composer::psFlag)) return 0x1FE4;
+  if (has(flags, Composer::daFlag)) return cap ? 0x1FEC : 0x1FE5;
+  return cap ? 0x03A1 : 0x03C1;
+}
+
+constexpr int breathing_vowel(int vowel, int cap, Flags flags) {
+  int code_point = with_psili[vowel];
+  if (has(flags, Composer::daFlag)) code_point += 1;
+  if (has(flags, Composer::vaFlag)) code_point += 2;
+  if (has(flags, Composer::ojFlag)) code_point += 4;
+  if (has(flags, Composer::peFlag)) code_point += 6;
+  if (has(flags, Composer::ypFlag)) code_point += ypogegrammeni_offset[vowel];
+  if (cap) code_point += 8;
+  return code_point;
+}
+
+// Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
+// dialytika choose the combined forms.
+constexpr int accent_index(Flags flags) {
+  const bool with_mark = has(flags, Composer::ypFlag) || has(flags, Composer::diFlag);
+  int index = 3;
+  if (has(flags, Composer::vaFlag)) index = with_mark ? 2 : 0;
+  if (has(flags, Composer::ojFlag)) index = with_mark ? 4 : 1;
+  if (has(flags, Composer::peFlag)) index = with_mark ? 6 : 5;
+  return index;
+}
+
+// The precomposed code point of a vowel (its position in vow1, rho last)
+// with a set of diacritics, or 0 where Unicode has none.
+constexpr int composed_vowel(int vowel, int cap, Flags flags) {
+  if (vow1[vowel] == 'R') return rho(cap, flags);
+  if (has(flags, Composer::psFlag) || has(flags, Composer::daFlag)) return breathing_vowel(vowel, cap, flags);
+  const int index = accent_index(flags);
+  return cap ? accented_capital(vowel, index) : accented_small(vowel, index);
+}
+
+// Every vowel and rho, small and capital, with every set of diacritics.
+constexpr auto composed_vowels = [] {
+  std::array<std::array<std::array<std::uint16_t, 128>, vow1.size()>, 2> table{};
+  for (int cap = 0; cap < 2; ++cap) {
+    for (int vowel = 0; vowel < static_cast<int>(vow1.size()); ++vowel) {
+      for (int flags = 0; flags < 128; ++flags) {
+        table[cap][vowel][flags] = static_cast<std::uint16_t>(composed_vowel(vowel, cap, static_cast<Flags>(flags)));
+      }
+    }
+  }
+  return table;
+}();
+
 }  // namespace
 
 const int punctuation30[12] = {0x1FBF, 0x1FFE, 0x00B4, 0x0060, 0x1FC0, 0x1FCE,
                                0x1FDE, 0x1FDD, 0x1FDF, 0x00A8, 0x02D8, 0x02C9};
 
-void Composer::setTonosFlag(byte c) {
-  switch (c) {
-    case ')': psFlag = 1; break;
-    case '(': daFlag = 1; break;
-    case '/': ojFlag = 1; break;
-    case '\\': vaFlag = 1; break;
-    case '=': peFlag = 1; break;
-    case '+': diFlag = 1; break;
-    case '|': ypFlag = 1; break;
-    default:
-      messages_.printf("Warning 400: Wrong call to 'settonos', count:%lX\n", static_cast<unsigned long>(source_.count));
-      return;
-  }
-  tonosFlag = 1;
+void Composer::warn_settonos() const {
+  messages_.printf("Warning 400: Wrong call to 'settonos', count:%lX\n", static_cast<unsigned long>(source_.count));
 }
 
 // A letter with diacritics.
 void Composer::write_letter() {
   const byte l = static_cast<byte>(letter & 0xFF);
-  if (l == 'R') {
-    write_rho();
+  if (isvowel(l)) {
+    const int vowel = letter_positions[l];
+    const int code_point = composed_vowels[cap][vowel][tonosFlag];
+    if (code_point != 0) {
+      document_.print(code_point);
+    } else {
+      write_with_combining_marks(vow2[vowel] + (cap ? 0 : small_offset));
+    }
     resetflags();
     return;
   }
@@ -91,27 +140,7 @@ void Composer::write_letter() {
     resetflags();
     return;
   }
-  if (!isvowel(l)) {
-    messages_.printf("Warning 301: Wrong call to `mnw', count:%lX\n", static_cast<unsigned long>(source_.count));
-    return;
-  }
-  const int vowel = letter_positions[l];
-  if (psFlag || daFlag) {
-    write_breathing_vowel(vowel);
-  } else {
-    write_accented_vowel(vowel);
-  }
-  resetflags();
-}
-
-void Composer::write_rho() {
-  if (psFlag) {
-    document_.print(0x1FE4);
-  } else if (daFlag) {
-    document_.print(cap ? 0x1FEC : 0x1FE5);
-  } else {
-    document_.print(cap ? 0x03A1 : 0x03C1);
-  }
+  messages_.printf("Warning 301: Wrong call to `mnw', count:%lX\n", static_cast<unsigned long>(source_.count));
 }
 
 void Composer::write_consonant(byte l) {
@@ -126,51 +155,19 @@ void Composer::write_consonant(byte l) {
   document_.print(code_point);
 }
 
-void Composer::write_breathing_vowel(int vowel) {
-  int code_point = with_psili[vowel];
-  if (daFlag) code_point += 1;
-  if (vaFlag) code_point += 2;
-  if (ojFlag) code_point += 4;
-  if (peFlag) code_point += 6;
-  if (ypFlag) code_point += ypogegrammeni_offset[vowel];
-  if (cap) code_point += 8;
-  document_.print(code_point);
-}
-
-// Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
-// dialytika choose the combined forms.
-int Composer::accent_index() const {
-  const bool with_mark = ypFlag || diFlag;
-  int index = 3;
-  if (vaFlag) index = with_mark ? 2 : 0;
-  if (ojFlag) index = with_mark ? 4 : 1;
-  if (peFlag) index = with_mark ? 6 : 5;
-  return index;
-}
-
-void Composer::write_accented_vowel(int vowel) {
-  const int index = accent_index();
-  const int precomposed = cap ? accented_capital(vowel, index) : accented_small(vowel, index);
-  if (precomposed != 0) {
-    document_.print(precomposed);
-    return;
-  }
-  write_with_combining_marks(vow2[vowel] + (cap ? 0 : small_offset));
-}
-
 // Letters that Unicode has no precomposed form for: the base letter and its
 // marks in canonical order.
 void Composer::write_with_combining_marks(int base) {
   document_.print(base);
-  if (diFlag) document_.print(combining_diaeresis);
-  if (peFlag) {
+  if (tonosFlag & diFlag) document_.print(combining_diaeresis);
+  if (tonosFlag & peFlag) {
     document_.print(combining_perispomeni);
-  } else if (ojFlag) {
+  } else if (tonosFlag & ojFlag) {
     document_.print(combining_acute);
-  } else if (vaFlag) {
+  } else if (tonosFlag & vaFlag) {
     document_.print(combining_grave);
   }
-  if (ypFlag) document_.print(combining_ypogegrammeni);
+  if (tonosFlag & ypFlag) document_.print(combining_ypogegrammeni);
 }
 
 }  // namespace scrivel

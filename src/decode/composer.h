@@ -61,8 +61,19 @@ class Composer {
     mnw();
     cap = 1;
   }
+  // The diacritic flags, bits of tonosFlag.
+  using Flags = byte;
+  static constexpr Flags psFlag = 1, daFlag = 2, ojFlag = 4, vaFlag = 8, peFlag = 16, diFlag = 32, ypFlag = 64;
+
   // Records one diacritic sign for the pending (or coming) letter.
-  void setTonosFlag(byte c);
+  void setTonosFlag(byte c) {
+    const Flags flag = diacritic_flags[c];
+    if (flag == 0) {
+      warn_settonos();
+      return;
+    }
+    tonosFlag |= flag;
+  }
   // Writes the pending letter, if any.
   void mnw() {
     if (letter == 0) return;
@@ -78,13 +89,12 @@ class Composer {
   }
   void resetflags() {
     letter = 0;
-    cap = psFlag = daFlag = ojFlag = vaFlag = peFlag = diFlag = ypFlag = tonosFlag = endOfWord = 0;
+    cap = tonosFlag = endOfWord = 0;
   }
 
   unsigned letter = 0;  // the pending Beta Code capital, 0 when none
   byte cap = 0;
-  byte psFlag = 0, daFlag = 0, ojFlag = 0, vaFlag = 0, peFlag = 0, diFlag = 0, ypFlag = 0;
-  byte tonosFlag = 0;  // at least one of the seven is set
+  Flags tonosFlag = 0;  // the diacritics recorded; 0 when none
   byte endOfWord = 0;  // the byte after the letter ends the word
 
  private:
@@ -95,13 +105,24 @@ class Composer {
     letter = 0;
     cap = 0;
   }
+  // The flag of each diacritic sign: ) psili, ( dasia, / oxeia, \\ vareia,
+  // = perispomeni, + dialytika, | ypogegrammeni.
+  static constexpr std::array<Flags, 256> diacritic_flags = [] {
+    std::array<Flags, 256> flags{};
+    flags[')'] = psFlag;
+    flags['('] = daFlag;
+    flags['/'] = ojFlag;
+    flags['\\'] = vaFlag;
+    flags['='] = peFlag;
+    flags['+'] = diFlag;
+    flags['|'] = ypFlag;
+    return flags;
+  }();
+
+  void warn_settonos() const;
   void write_letter();
-  void write_rho();
   void write_consonant(byte l);
-  void write_breathing_vowel(int vowel);
-  void write_accented_vowel(int vowel);
   void write_with_combining_marks(int base);
-  int accent_index() const;
 
   Document& document_;
   Messages& messages_;
