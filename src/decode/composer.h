@@ -81,7 +81,10 @@ class Composer {
       const EncodedCharacter& form = plain_forms_[cap << 8 | endOfWord << 7 | (letter & 0x7F)];
       if (form.length != 0) {
         document_.print_encoded(form);
-        after_plain();
+        // No flag is set. The word's end is cleared with the rest wherever
+        // it was set: every other caller resets the flags next.
+        letter = 0;
+        cap = 0;
         return;
       }
     }
@@ -98,13 +101,6 @@ class Composer {
   byte endOfWord = 0;  // the byte after the letter ends the word
 
  private:
-  // Without diacritics no flag is set. A plain vowel leaves the word's end
-  // as it was; everything else is cleared.
-  void after_plain() {
-    if (!isvowel(static_cast<byte>(letter)) || letter == 'R') endOfWord = 0;
-    letter = 0;
-    cap = 0;
-  }
   // The flag of each diacritic sign: ) psili, ( dasia, / oxeia, \\ vareia,
   // = perispomeni, + dialytika, | ypogegrammeni.
   static constexpr std::array<Flags, 256> diacritic_flags = [] {

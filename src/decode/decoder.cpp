@@ -97,19 +97,12 @@ Decoder::Step Decoder::dispatch_through_pushback(byte c) {
 }
 
 Decoder::Step Decoder::dispatch(byte c) {
-  // The apostrophe and the hyphen end no word, so a sigma before them stays medial.
-  if (c == '\'' || c == '-') {
-    flush();
-    document_.print(c);
+  if (c < line_break_byte) {
+    text_byte(c);
     return Step::go_on;
   }
   // Headers and title markers are not part of the text and end no word.
   if (c != header_mark && c != bf_mark) composer_.endOfWord = 1;
-  if (SignHandlers::is_sign(c)) {
-    signs_.handle();
-    classes_ = signs_.RomanFont ? no_letters.data() : letter_classes.data();
-    return Step::go_on;
-  }
   switch (c) {
     case line_break_byte:
       flush();
@@ -127,16 +120,29 @@ Decoder::Step Decoder::dispatch(byte c) {
       block_end();
       return Step::go_on;
     default:
-      break;
+      flush();
+      citations_.updateCite();
+      citations_.write_citation();
+      return Step::go_on;
+  }
+}
+
+// An ASCII byte that is no letter: a sign, or text that stands as it is.
+void Decoder::text_byte(byte c) {
+  // The apostrophe and the hyphen end no word, so a sigma before them stays medial.
+  if (c == '\'' || c == '-') {
+    flush();
+    document_.print(c);
+    return;
+  }
+  composer_.endOfWord = 1;
+  if (SignHandlers::is_sign(c)) {
+    signs_.handle();
+    classes_ = signs_.RomanFont ? no_letters.data() : letter_classes.data();
+    return;
   }
   flush();
-  if (c > line_break_byte) {
-    citations_.updateCite();
-    citations_.write_citation();
-  } else {
-    document_.print(c);
-  }
-  return Step::go_on;
+  document_.print(c);
 }
 
 // EF 80: the author header, five bytes; EF 81: a block start or work header;

@@ -35,6 +35,7 @@ class Decoder {
   bool compose_letter(byte c);
   Step dispatch_through_pushback(byte c);
   Step dispatch(byte c);
+  void text_byte(byte c);
   Step work_header();
   void block_end();
   void file_end();
