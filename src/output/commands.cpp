@@ -87,13 +87,14 @@ void CommandStack::write_marker(std::string_view rtf_text, std::string_view html
   }
 }
 
-// A run of blanks is copied as one piece of a string of eight.
 void CommandStack::write_nonbreaking_blanks(int count) {
-  constexpr int run = 8;
-  const std::string_view blanks = document_.rtf ? "\\~\\~\\~\\~\\~\\~\\~\\~" : "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;";
-  const std::size_t blank_size = blanks.size() / run;
-  for (int left = count; left > 0; left -= run) document_.write(blanks.substr(0, std::min(left, run) * blank_size));
-  if (document_.rtf) document_.rtf_clearspace();
+  // Two loops, so that each copies a string of known length.
+  if (document_.rtf) {
+    for (int i = 0; i < count; ++i) document_.write("\\~");
+    document_.rtf_clearspace();
+  } else {
+    for (int i = 0; i < count; ++i) document_.write("&nbsp;");
+  }
 }
 
 void CommandStack::close_all() {
