@@ -99,20 +99,34 @@ constexpr int composed_vowel(int vowel, int cap, Flags flags) {
   return cap ? accented_capital(vowel, index) : accented_small(vowel, index);
 }
 
-// Every vowel and rho, small and capital, with every set of diacritics.
-constexpr auto composed_vowels = [] {
-  std::array<std::array<std::array<std::uint16_t, 128>, vow1.size()>, 2> table{};
+// A letter's code point, or 0 where the slow path writes it.
+constexpr int letter_code_point(int cap, int word_end, byte l, Flags flags) {
+  if (l == 'J') return 0;
+  if (flags != 0 && letter_classes[l] == LetterClass::vowel) return composed_vowel(letter_positions[l], cap, flags);
+  // A consonant is the same with diacritics or without.
+  const int code_point = plain_letters[cap][l];
+  return code_point == sigma && word_end ? final_sigma : code_point;
+}
+
+}  // namespace
+
+constexpr LetterForms letter_forms(const EncodedCharacters& encoded) {
+  LetterForms forms{};
   for (int cap = 0; cap < 2; ++cap) {
-    for (int vowel = 0; vowel < static_cast<int>(vow1.size()); ++vowel) {
-      for (int flags = 0; flags < 128; ++flags) {
-        table[cap][vowel][flags] = static_cast<std::uint16_t>(composed_vowel(vowel, cap, static_cast<Flags>(flags)));
+    for (int word_end = 0; word_end < 2; ++word_end) {
+      for (byte l = 'A'; l <= 'Z'; ++l) {
+        for (int flags = 0; flags < 128; ++flags) {
+          const int code_point = letter_code_point(cap, word_end, l, static_cast<Flags>(flags));
+          if (code_point != 0) forms[Composer::form_index(cap, word_end, l, static_cast<Flags>(flags))] = encoded[code_point];
+        }
       }
     }
   }
-  return table;
-}();
+  return forms;
+}
 
-}  // namespace
+constexpr LetterForms rtf_letter_forms = letter_forms(rtf_escapes);
+constexpr LetterForms html_letter_forms = letter_forms(utf8_forms);
 
 const int punctuation30[12] = {0x1FBF, 0x1FFE, 0x00B4, 0x0060, 0x1FC0, 0x1FCE,
                                0x1FDE, 0x1FDD, 0x1FDF, 0x00A8, 0x02D8, 0x02C9};
@@ -121,17 +135,12 @@ void Composer::warn_settonos() const {
   messages_.printf("Warning 400: Wrong call to 'settonos', count:%lX\n", static_cast<unsigned long>(source_.count));
 }
 
-// A letter with diacritics.
+// What the letter forms leave out: J, and vowels with marks that no
+// precomposed letter carries.
 void Composer::write_letter() {
   const byte l = static_cast<byte>(letter & 0xFF);
   if (isvowel(l)) {
-    const int vowel = letter_positions[l];
-    const int code_point = composed_vowels[cap][vowel][tonosFlag];
-    if (code_point != 0) {
-      document_.print(code_point);
-    } else {
-      write_with_combining_marks(vow2[vowel] + (cap ? 0 : small_offset));
-    }
+    write_with_combining_marks(vow2[letter_positions[l]] + (cap ? 0 : small_offset));
     resetflags();
     return;
   }

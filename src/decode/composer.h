@@ -9,28 +9,13 @@
 
 namespace scrivel {
 
-// A letter without diacritics, most of the text, ready to copy in the form of
-// one output mode: indexed by capital (256), word's end (128) and the Beta
-// Code capital. Final sigma has its own entries; J, which is no Greek letter,
-// and what is no letter have none (length 0).
-using PlainLetterForms = std::array<EncodedCharacter, 4 * 128>;
-
-constexpr PlainLetterForms plain_letter_forms(const EncodedCharacters& encoded) {
-  PlainLetterForms forms{};
-  for (int cap = 0; cap < 2; ++cap) {
-    for (int word_end = 0; word_end < 2; ++word_end) {
-      for (int l = 0; l < 128; ++l) {
-        int code_point = plain_letters[cap][l];
-        if (code_point == sigma && word_end) code_point = final_sigma;
-        if (code_point >= 0x80) forms[cap << 8 | word_end << 7 | l] = encoded[code_point];
-      }
-    }
-  }
-  return forms;
-}
-
-inline constexpr PlainLetterForms rtf_plain_letters = plain_letter_forms(rtf_escapes);
-inline constexpr PlainLetterForms html_plain_letters = plain_letter_forms(utf8_forms);
+// Every letter with every set of diacritics, ready to copy in the form of one
+// output mode: indexed by capital, word's end (for sigma), the Beta Code
+// capital and the diacritic flags. J, which is no Greek letter, and the
+// vowels that Unicode has no precomposed form for have no entry (length 0).
+using LetterForms = std::array<EncodedCharacter, 2 * 2 * 26 * 128>;
+extern const LetterForms rtf_letter_forms;
+extern const LetterForms html_letter_forms;
 
 // Turns a Beta Code letter with its diacritics into one precomposed code
 // point. The latest letter stays pending until the next byte shows whether
@@ -41,7 +26,7 @@ class Composer {
       : document_(document),
         messages_(messages),
         source_(source),
-        plain_forms_(document.rtf ? rtf_plain_letters.data() : html_plain_letters.data()) {}
+        letter_forms_(document.rtf ? rtf_letter_forms.data() : html_letter_forms.data()) {}
 
   static byte isvowel(byte c) { return letter_classes[c] == LetterClass::vowel; }
   static byte isconsonant(byte c) { return letter_classes[c] == LetterClass::consonant; }
@@ -77,18 +62,13 @@ class Composer {
   // Writes the pending letter, if any.
   void mnw() {
     if (letter == 0) return;
-    if (!tonosFlag) {
-      const EncodedCharacter& form = plain_forms_[cap << 8 | endOfWord << 7 | (letter & 0x7F)];
-      if (form.length != 0) {
-        document_.print_encoded(form);
-        // No flag is set. The word's end is cleared with the rest wherever
-        // it was set: every other caller resets the flags next.
-        letter = 0;
-        cap = 0;
-        return;
-      }
+    const EncodedCharacter& form = letter_forms_[form_index(cap, endOfWord, static_cast<byte>(letter), tonosFlag)];
+    if (form.length == 0) {
+      write_letter();
+      return;
     }
-    write_letter();
+    document_.print_encoded(form);
+    resetflags();
   }
   void resetflags() {
     letter = 0;
@@ -115,6 +95,11 @@ class Composer {
     return flags;
   }();
 
+  static constexpr int form_index(byte cap, byte word_end, byte letter, Flags flags) {
+    return ((cap * 2 + word_end) * 26 + (letter - 'A')) * 128 + flags;
+  }
+  friend constexpr LetterForms letter_forms(const EncodedCharacters& encoded);
+
   void warn_settonos() const;
   void write_letter();
   void write_consonant(byte l);
@@ -123,7 +108,7 @@ class Composer {
   Document& document_;
   Messages& messages_;
   const ByteSource& source_;
-  const EncodedCharacter* plain_forms_;  // the output mode's plain letter forms
+  const EncodedCharacter* letter_forms_;  // the output mode's letter forms
 };
 
 // Free-standing diacritic marks for the punctuation numbers 30 to 41.
