@@ -94,26 +94,6 @@ class DiskOutput : public OutputFile {
   std::thread writer_;  // last: it starts once the members it uses exist
 };
 
-class MemoryInput : public InputFile {
- public:
-  explicit MemoryInput(const std::string& data) : data_(data) {}
-  bool seek(std::uint64_t offset) override {
-    position_ = offset;
-    return true;
-  }
-  std::size_t read(unsigned char* dest, std::size_t n) override {
-    if (position_ >= data_.size()) return 0;
-    const std::size_t available = std::min<std::uint64_t>(n, data_.size() - position_);
-    std::memcpy(dest, data_.data() + position_, available);
-    position_ += available;
-    return available;
-  }
-
- private:
-  const std::string& data_;
-  std::uint64_t position_ = 0;
-};
-
 class MemoryOutput : public OutputFile {
  public:
   explicit MemoryOutput(std::string& data) : data_(data) {}
@@ -125,6 +105,19 @@ class MemoryOutput : public OutputFile {
 };
 
 }  // namespace
+
+bool MemoryInput::seek(std::uint64_t offset) {
+  position_ = offset;
+  return true;
+}
+
+std::size_t MemoryInput::read(unsigned char* dest, std::size_t n) {
+  if (position_ >= data_.size()) return 0;
+  const std::size_t available = std::min<std::uint64_t>(n, data_.size() - position_);
+  std::memcpy(dest, data_.data() + position_, available);
+  position_ += available;
+  return available;
+}
 
 std::optional<std::string> DiskFiles::read_text(const std::string& name) {
   std::FILE* file = std::fopen(name.c_str(), "r");

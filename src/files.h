@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace scrivel {
 
@@ -48,6 +49,18 @@ class DiskFiles : public FileSystem {
   std::optional<std::string> read_text(const std::string& name) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
+};
+
+// An author file held in memory.
+class MemoryInput : public InputFile {
+ public:
+  explicit MemoryInput(std::string_view data) : data_(data) {}
+  bool seek(std::uint64_t offset) override;
+  std::size_t read(unsigned char* dest, std::size_t n) override;
+
+ private:
+  std::string_view data_;
+  std::uint64_t position_ = 0;
 };
 
 // Files held in memory, so that a whole run needs no disk: `inputs` holds

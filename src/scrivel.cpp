@@ -1,6 +1,7 @@
 #include "scrivel.h"
 
 #include <cstdio>
+#include <sstream>
 
 #include "decode/decoder.h"
 #include "input/byte_source.h"
@@ -19,42 +20,69 @@ std::string author_file_name(int author) {
   return name;
 }
 
-int convert(const std::vector<std::string>& args, FileSystem& files, Messages& messages) {
-  if (args.size() != 3) {
-    messages.printf("Usage: scrivel <author_number> <work_number>\n");
-    return 1;
-  }
-  const int author = leading_number(args[1]);
-  const int work = leading_number(args[2]);
-  // The author file is named with four digits; a longer number names no file of the corpus.
-  if (author < 0 || author > max_author) {
-    messages.printf("Author number out of range (0-9999): %d\n", author);
-    return 1;
-  }
-  const Config config = read_config(files, messages);
-  const std::string path = config.directory + author_file_name(author);
-  const std::unique_ptr<InputFile> input = files.open_input(path);
-  if (!input) {
-    messages.printf("Cannot open file: %s\n", path.c_str());
-    return 1;
-  }
-  messages.printf("reading %s work %d\n", path.c_str(), work);
-  ByteSource source(*input, messages);
-  if (!source.find_work(work)) return 0;
-  Document document(files, messages, config.rtf, author, work);
+int convert_work(InputFile& author_file, const Request& request, FileSystem& documents, Messages& messages) {
+  messages.printf("reading %s work %d\n", request.path.c_str(), request.work);
+  ByteSource source(author_file, messages);
+  if (!source.find_work(request.work)) return 0;
+  Document document(documents, messages, request.rtf, request.author, request.work);
   const int status = Decoder(source, document, messages).scrivel();
   return document.close() ? status : 1;
 }
 
-}  // namespace
+int run_program(const std::vector<std::string>& args, FileSystem& files, Messages& messages) {
+  if (args.size() != 3) {
+    messages.printf("Usage: scrivel <author_number> <work_number>\n");
+    return 1;
+  }
+  Request request;
+  request.author = leading_number(args[1]);
+  request.work = leading_number(args[2]);
+  // The author file is named with four digits; a longer number names no file of the corpus.
+  if (request.author < 0 || request.author > max_author) {
+    messages.printf("Author number out of range (0-9999): %d\n", request.author);
+    return 1;
+  }
+  const Config config = read_config(files, messages);
+  request.rtf = config.rtf;
+  request.path = config.directory + author_file_name(request.author);
+  const std::unique_ptr<InputFile> input = files.open_input(request.path);
+  if (!input) {
+    messages.printf("Cannot open file: %s\n", request.path.c_str());
+    return 1;
+  }
+  return convert_work(*input, request, files, messages);
+}
 
-int run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out) {
+// Runs `body` with the messages going to `out`; a fatal exit gives its status.
+template <typename Body>
+int reporting_to(std::ostream& out, Body body) {
   Messages messages(out);
   try {
-    return convert(args, files, messages);
+    return body(messages);
   } catch (const FatalExit& exit) {
     return exit.status;
   }
+}
+
+}  // namespace
+
+int convert(InputFile& author_file, const Request& request, FileSystem& documents, std::ostream& messages) {
+  return reporting_to(messages, [&](Messages& m) { return convert_work(author_file, request, documents, m); });
+}
+
+Conversion convert(std::string_view author_file, const Request& request) {
+  MemoryInput input(author_file);
+  MemoryFiles documents;
+  std::ostringstream messages;
+  Conversion result;
+  result.status = convert(input, request, documents, messages);
+  result.messages = std::move(messages).str();
+  if (!documents.outputs.empty()) result.document = std::move(documents.outputs.begin()->second);
+  return result;
+}
+
+int run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out) {
+  return reporting_to(out, [&](Messages& m) { return run_program(args, files, m); });
 }
 
 }  // namespace scrivel

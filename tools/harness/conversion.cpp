@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "files.h"
 #include "scrivel.h"
 
 namespace scrivel::testing {
@@ -11,18 +10,9 @@ namespace scrivel::testing {
 std::string to_string(const authorfile::Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
 Conversion convert(const authorfile::Bytes& author_file, const std::string& format, int author, int work) {
-  char name[32];
-  std::snprintf(name, sizeof name, "tlg%04d.txt", author);
-  MemoryFiles files;
-  files.inputs["scrivel.cfg"] = "\n" + format + "\n";
-  files.inputs[name] = to_string(author_file);
-  std::ostringstream messages;
-  Conversion result;
-  result.status = run({"scrivel", std::to_string(author), std::to_string(work)}, files, messages);
-  result.messages = messages.str();
-  const std::string document = "sv" + std::to_string(author) + "_" + std::to_string(work) + "." + format;
-  if (const auto found = files.outputs.find(document); found != files.outputs.end()) result.document = found->second;
-  return result;
+  char path[32];
+  std::snprintf(path, sizeof path, "tlg%04d.txt", author);
+  return scrivel::convert(to_string(author_file), {author, work, format == "rtf" ? 1 : 0, path});
 }
 
 std::string body_of(const std::string& document, bool rtf) {

@@ -6,17 +6,14 @@
 #include <vector>
 
 #include "author_file_builder.h"
+#include "scrivel.h"
 
 namespace scrivel::testing {
 
-struct Conversion {
-  int status = 0;
-  std::string messages;  // everything printed
-  std::string document;  // empty when none was written
-};
+using scrivel::Conversion;
 
-// Converts `work` of the author file, with scrivel.cfg selecting `format`
-// ("html" or "rtf").
+// Converts `work` of the author file into `format` ("html" or "rtf"), the
+// author file named tlgNNNN.txt in the messages.
 Conversion convert(const authorfile::Bytes& author_file, const std::string& format, int author = 1, int work = 1);
 
 // The document between its heading and its ending.
