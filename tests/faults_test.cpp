@@ -120,13 +120,6 @@ TEST(Faults, MoreFormattingEffectsThanTheStackHolds) {
   }
 }
 
-TEST(Faults, ASignWithAVeryLongNumber) {
-  const Conversion html = convert(authorfile::single_work("%" + std::string(40, '9') + "A"), "html");
-  EXPECT_EQ(html.status, 0);
-  EXPECT_EQ(notes_of(html.messages), "Error 100: after `%', offset:11\nWarning 003: Not supported punctuation mark `%9999', offset:11\n");
-  EXPECT_NE(body_of(html.document, false).find(std::string(36, '9') + "\xCE\xB1"), std::string::npos);
-}
-
 // A directory that refuses new files. Root may write anywhere the mode bits
 // forbid, so there the directory is made immutable instead.
 class UnwritableDirectory : public ::testing::Test {
