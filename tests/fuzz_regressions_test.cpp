@@ -1,4 +1,4 @@
-// Every input that ever made a fuzz target fail, replayed: each must now
+// Every input in fuzz/regressions/ (see its README), replayed: each must
 // convert into sound documents.
 
 #include <gtest/gtest.h>
@@ -17,6 +17,7 @@ std::vector<std::filesystem::path> inputs_in(const std::string& target) {
   const std::filesystem::path directory = std::filesystem::path(SCRIVEL_FUZZ_DIR) / "regressions" / target;
   if (std::filesystem::is_directory(directory))
     for (const auto& entry : std::filesystem::directory_iterator(directory)) inputs.push_back(entry.path());
+  EXPECT_FALSE(inputs.empty()) << "no inputs to replay in " << directory;
   return inputs;
 }
 
