@@ -5,17 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
 
 #include "author_file_builder.h"
 #include "conversion.h"
 #include "document_checks.h"
-#include "files.h"
-#include "scrivel.h"
 
 namespace scrivel::testing {
 namespace {
@@ -98,48 +91,6 @@ TEST(Faults, MoreFormattingEffectsThanTheStackHolds) {
     EXPECT_EQ(count_of(result.document, closing), 256);
     EXPECT_EQ(format == "html" ? checks::check_html(result.document) : checks::check_rtf(result.document), "");
   }
-}
-
-// A directory that refuses new files. Root may write anywhere the mode bits
-// forbid, so there the directory is made immutable instead.
-class UnwritableDirectory : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    directory_ = std::filesystem::temp_directory_path() / ("scrivel-readonly-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(directory_);
-    std::filesystem::create_directories(directory_);
-    std::ofstream(directory_ / "scrivel.cfg") << "\nhtml\n";
-    std::ofstream(directory_ / "tlg0001.txt", std::ios::binary) << to_string(authorfile::single_work("A"));
-    std::filesystem::permissions(directory_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    if (writable() && std::system(("chattr +i " + directory_.string() + " 2>/dev/null").c_str()) == 0)
-      immutable_ = true;
-  }
-  void TearDown() override {
-    if (immutable_) std::system(("chattr -i " + directory_.string()).c_str());
-    std::filesystem::current_path(previous_);
-    std::filesystem::permissions(directory_, std::filesystem::perms::owner_all);
-    std::filesystem::remove_all(directory_);
-  }
-  bool writable() const {
-    const auto probe = directory_ / "probe";
-    const bool created = std::ofstream(probe).good();
-    std::filesystem::remove(probe);
-    return created;
-  }
-
-  std::filesystem::path previous_;
-  std::filesystem::path directory_;
-  bool immutable_ = false;
-};
-
-TEST_F(UnwritableDirectory, ReportsTheDocument) {
-  if (writable()) GTEST_SKIP() << "no way to make a directory unwritable here";
-  std::filesystem::current_path(directory_);
-  DiskFiles files;
-  std::ostringstream messages;
-  EXPECT_EQ(run({"scrivel", "1", "1"}, files, messages), 1);
-  EXPECT_EQ(messages.str(), "reading tlg0001.txt work 1\nCannot open/write to 'sv1_1.html'\n");
 }
 
 }  // namespace
