@@ -190,27 +190,6 @@ TEST(AuthorFileSource, LaysOutASmallFileExactly) {
   EXPECT_EQ(file, expected);
 }
 
-TEST(AuthorFileSource, ReportsErrorsWithTheirLine) {
-  const struct {
-    std::string_view source;
-    std::string_view line;
-  } cases[] = {
-      {"~author 12\nMH=NIN\n", "line 2:"},           {"~work 1\n", "line 1:"},
-      {"~author 12\n~work 1\n~[line 1\n", "line 3:"}, {"~author 12\n~author 13\n~work 1\n", "line 2:"},
-      {"~author 10000\n", "line 1:"},                {"~author 12\n~work 1000\n", "line 2:"},
-      {"~author 12\n~work 1\nA~B\n", "line 3:"},     {"~author 12\n~block x\n", "line 2:"},
-      {"~author\n", "line 1:"},                      {"~author 12\n", "line 1:"},
-  };
-  for (const auto& c : cases) {
-    try {
-      authorfile::build(c.source);
-      ADD_FAILURE() << "no error for " << c.source;
-    } catch (const BuildError& error) {
-      EXPECT_TRUE(std::string_view(error.what()).starts_with(c.line)) << error.what();
-    }
-  }
-}
-
 TEST(AuthorFileBuilder, RejectsNumbersOutOfRangeAndMissingWorks) {
   EXPECT_THROW(Builder(-1), BuildError);
   EXPECT_THROW(Builder(10000), BuildError);
