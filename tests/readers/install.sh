@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the readers suite needs: LibreOffice (RTF), Chromium (HTML),
-# poppler-utils (the page picture), the DejaVu fonts, and the suite's npm
-# packages (playwright-core, which drives the Debian Chromium: it downloads
-# no browser). Run as root, from anywhere; what is there already is kept.
+# the DejaVu fonts, and the suite's npm packages (playwright-core, which
+# drives the Debian Chromium: it downloads no browser). Run as root, from
+# anywhere; what is there already is kept.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 if [ "$(id -u)" -ne 0 ]; then
@@ -12,7 +12,6 @@ fi
 packages=()
 command -v soffice >/dev/null || packages+=(libreoffice-writer-nogui)
 [ -x /usr/bin/chromium ] || packages+=(chromium)
-command -v pdftoppm >/dev/null || packages+=(poppler-utils)
 [ -f /usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf ] || packages+=(fonts-dejavu-core)
 command -v node >/dev/null || packages+=(nodejs)
 if [ ${#packages[@]} -gt 0 ]; then

@@ -9,13 +9,11 @@ missing=()
 command -v node >/dev/null || missing+=("Node.js 20 or newer (node)")
 command -v soffice >/dev/null || missing+=("LibreOffice (soffice)")
 [ -x /usr/bin/chromium ] || missing+=("Chromium (/usr/bin/chromium)")
-command -v pdftoppm >/dev/null || missing+=("poppler-utils (pdftoppm)")
-command -v fc-list >/dev/null || missing+=("fontconfig (fc-list)")
 [ -f "$here/node_modules/playwright-core/package.json" ] || missing+=("playwright-core (npm ci in tests/readers)")
 if [ ${#missing[@]} -gt 0 ]; then
   echo "SKIPPED: the readers suite needs: $(IFS=,; echo "${missing[*]}" | sed 's/,/, /g')."
   echo "Install them (as root, from the project's root) with:"
-  echo "  apt-get install -y libreoffice-writer-nogui chromium poppler-utils fonts-dejavu-core && (cd tests/readers && npm ci)"
+  echo "  apt-get install -y libreoffice-writer-nogui chromium fonts-dejavu-core && (cd tests/readers && npm ci)"
   echo "or: tests/readers/install.sh"
   exit 77
 fi
