@@ -15,12 +15,6 @@ namespace {
 
 using authorfile::Bytes;
 
-int count_of(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 std::string hex(std::size_t value) {
   char text[24];
   std::snprintf(text, sizeof text, "%zX", value);
@@ -76,21 +70,6 @@ TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
   EXPECT_EQ(html.status, 0);
   EXPECT_EQ(notes_of(html.messages), "Error 101: block expected after FE block, count=2000\n");
   EXPECT_TRUE(body_of(html.document, false).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
-}
-
-TEST(Faults, MoreFormattingEffectsThanTheStackHolds) {
-  std::string bold_300_times;
-  for (int i = 0; i < 300; ++i) bold_300_times += "$1A";
-  for (const std::string format : {"html", "rtf"}) {
-    const Conversion result = convert(authorfile::single_work(bold_300_times), format);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(count_of(result.messages, "Error: `commands' overflow, offset:"), 300 - 256);
-    const std::string opening = format == "html" ? "<b>" : "\\b ";
-    const std::string closing = format == "html" ? "</b>" : "\\b0 ";
-    EXPECT_EQ(count_of(result.document, opening), 256);
-    EXPECT_EQ(count_of(result.document, closing), 256);
-    EXPECT_EQ(format == "html" ? checks::check_html(result.document) : checks::check_rtf(result.document), "");
-  }
 }
 
 }  // namespace
