@@ -120,28 +120,6 @@ TEST(Run, ConvertsAWorkIntoOneDocument) {
   EXPECT_NE(r.files.outputs.at("sv7_2.html").find("<title>scrivel 4.0: 7 2</title>"), std::string::npos);
 }
 
-TEST(Run, WritesNoDocumentForAMissingWork) {
-  const Outcome r = run_with({"1", "2"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", one_work}});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.messages, "reading tlg0001.txt work 2\nError 003: EF 81 not found (wrong work-number?)\n");
-  EXPECT_TRUE(r.files.outputs.empty());
-}
-
-TEST(Run, FailsOnAnAuthorFileWithoutHeader) {
-  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", "short"}});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.messages, "reading tlg0001.txt work 1\nError 001: Unexpected data, count=7\n");
-  EXPECT_TRUE(r.files.outputs.empty());
-}
-
-TEST(Run, EndsTheDocumentWhenTheDataEndsEarly) {
-  std::string cut = one_work.substr(0, 7 + 6 + 3);  // the headers and "LOG"
-  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", cut}});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.messages, "reading tlg0001.txt work 1\nError 004: unexpected end of file, offset:F\n1 blocks were read\n");
-  EXPECT_EQ(body_of(r.files.outputs.at("sv1_1.html"), false), "λογ");
-}
-
 // Runs the real program's files in a fresh directory of its own.
 class OnDisk : public ::testing::Test {
  protected:
@@ -172,14 +150,6 @@ class OnDisk : public ::testing::Test {
   std::filesystem::path previous_;
   std::filesystem::path directory_;
 };
-
-TEST_F(OnDisk, WritesTheDocumentIntoTheCurrentDirectory) {
-  std::string messages;
-  EXPECT_EQ(run_here(messages), 0);
-  std::ifstream document("sv1_1.html", std::ios::binary);
-  const std::string text{std::istreambuf_iterator<char>(document), {}};
-  EXPECT_EQ(body_of(text, false), "λογος");
-}
 
 TEST_F(OnDisk, ReportsADocumentThatCannotBeCreated) {
   std::filesystem::create_directory("sv1_1.html");
