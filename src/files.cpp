@@ -34,42 +34,87 @@ class DiskInput : public InputFile {
   std::FILE* file_;
 };
 
-// The document's bytes go to the disk from a thread of their own, so that
-// the decoder fills the next buffer while the last one is written. One write
-// is in flight at a time: a new one waits until the last has finished.
+constexpr std::size_t disk_buffer_size = 1 << 20;
+
+// Flushes and closes `file`; false when that or an earlier write failed.
+bool close_file(std::FILE* file, bool failed) {
+  if (std::fflush(file) != 0 || std::ferror(file)) failed = true;
+  if (std::fclose(file) != 0) failed = true;
+  return !failed;
+}
+
+// Writes each buffer as it comes back, from the calling thread.
 class DiskOutput : public OutputFile {
  public:
-  explicit DiskOutput(std::FILE* file) : file_(file), writer_([this] { write_in_turn(); }) {}
-  ~DiskOutput() override { close(); }
+  explicit DiskOutput(std::FILE* file) : file_(file) {}
+  ~DiskOutput() override { close(0); }
   DiskOutput(const DiskOutput&) = delete;
   DiskOutput& operator=(const DiskOutput&) = delete;
 
-  void write(const char* data, std::size_t n) override {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return pending_ == nullptr; });
-    pending_ = data;
-    pending_size_ = n;
-    changed_.notify_all();
+  std::span<char> next_buffer(std::size_t used) override {
+    write(used);
+    return {buffer_.get(), disk_buffer_size};
   }
-  bool close() override {
-    if (writer_.joinable()) {
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return pending_ == nullptr; });
-        closing_ = true;
-        changed_.notify_all();
-      }
-      writer_.join();
-    }
-    if (file_) {
-      if (std::fflush(file_) != 0 || std::ferror(file_)) failed_ = true;
-      if (std::fclose(file_) != 0) failed_ = true;
-      file_ = nullptr;
-    }
-    return !failed_;
+  bool close(std::size_t used) override {
+    if (!file_) return !failed_;
+    write(used);
+    const bool closed = close_file(file_, failed_);
+    file_ = nullptr;
+    failed_ = !closed;
+    return closed;
   }
 
  private:
+  void write(std::size_t used) {
+    if (used > 0 && std::fwrite(buffer_.get(), 1, used, file_) != used) failed_ = true;
+  }
+
+  std::FILE* file_;
+  bool failed_ = false;
+  std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(disk_buffer_size);
+};
+
+// Writes from a thread of its own: the document fills one buffer while the
+// other is written. One write is in flight at a time; the buffer it writes
+// is lent again only once it has finished.
+class BackgroundDiskOutput : public OutputFile {
+ public:
+  explicit BackgroundDiskOutput(std::FILE* file) : file_(file), writer_([this] { write_in_turn(); }) {}
+  ~BackgroundDiskOutput() override { close(0); }
+  BackgroundDiskOutput(const BackgroundDiskOutput&) = delete;
+  BackgroundDiskOutput& operator=(const BackgroundDiskOutput&) = delete;
+
+  std::span<char> next_buffer(std::size_t used) override {
+    hand_over(used);
+    filling_ = filling_ == buffers_.get() ? buffers_.get() + disk_buffer_size : buffers_.get();
+    return {filling_, disk_buffer_size};
+  }
+  bool close(std::size_t used) override {
+    if (!writer_.joinable()) return !failed_;
+    hand_over(used);
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return pending_ == nullptr; });
+      closing_ = true;
+      changed_.notify_all();
+    }
+    writer_.join();
+    const bool closed = close_file(file_, failed_);
+    failed_ = !closed;
+    return closed;
+  }
+
+ private:
+  // Waits for the last write to finish, then gives the writer the bytes just filled.
+  void hand_over(std::size_t used) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return pending_ == nullptr; });
+    if (used == 0) return;
+    pending_ = filling_;
+    pending_size_ = used;
+    changed_.notify_all();
+  }
+
   void write_in_turn() {
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -85,6 +130,8 @@ class DiskOutput : public OutputFile {
   }
 
   std::FILE* file_;
+  std::unique_ptr<char[]> buffers_ = std::make_unique_for_overwrite<char[]>(2 * disk_buffer_size);
+  char* filling_ = buffers_.get() + disk_buffer_size;  // the buffer lent last; the first call lends the other
   bool failed_ = false;
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -94,14 +141,25 @@ class DiskOutput : public OutputFile {
   std::thread writer_;  // last: it starts once the members it uses exist
 };
 
+// Lends the string's own room, a little at a time, so that a small
+// document costs a small allocation.
 class MemoryOutput : public OutputFile {
  public:
   explicit MemoryOutput(std::string& data) : data_(data) {}
-  void write(const char* data, std::size_t n) override { data_.append(data, n); }
-  bool close() override { return true; }
+  std::span<char> next_buffer(std::size_t used) override {
+    length_ += used;
+    const std::size_t room = std::max(min_lent, length_);
+    data_.resize(length_ + room);
+    return {data_.data() + length_, room};
+  }
+  bool close(std::size_t used) override {
+    data_.resize(length_ + used);
+    return true;
+  }
 
  private:
   std::string& data_;
+  std::size_t length_ = 0;  // bytes taken
 };
 
 }  // namespace
@@ -142,7 +200,8 @@ std::unique_ptr<InputFile> DiskFiles::open_input(const std::string& path) {
 std::unique_ptr<OutputFile> DiskFiles::create_output(const std::string& name) {
   std::FILE* file = std::fopen(name.c_str(), "w");
   if (!file) return nullptr;
-  return std::make_unique<DiskOutput>(file);
+  if (writing_ == Writing::in_turn) return std::make_unique<DiskOutput>(file);
+  return std::make_unique<BackgroundDiskOutput>(file);
 }
 
 std::optional<std::string> MemoryFiles::read_text(const std::string& name) {

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -20,15 +21,20 @@ class InputFile {
   virtual std::size_t read(unsigned char* dest, std::size_t n) = 0;
 };
 
-// A document being written.
+// A document being written. The writer fills buffers that the file lends:
+// each call takes the first `used` bytes of the buffer lent last.
 class OutputFile {
  public:
+  // Every buffer lent has room for at least this many bytes.
+  static constexpr std::size_t min_lent = 64;
+
   virtual ~OutputFile() = default;
-  // May return before the bytes are written: `data` must stay as it is
-  // until the next write or close.
-  virtual void write(const char* data, std::size_t n) = 0;
-  // Flushes and closes; false when any write or the close failed.
-  virtual bool close() = 0;
+  // Takes the bytes used (0 at the first call, when nothing was lent yet)
+  // and lends the next buffer.
+  virtual std::span<char> next_buffer(std::size_t used) = 0;
+  // Takes the bytes used, then flushes and closes; false when any write or
+  // the close failed.
+  virtual bool close(std::size_t used) = 0;
 };
 
 // Everything a run reads or creates: scrivel.cfg, the author file, the document.
@@ -43,12 +49,21 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> create_output(const std::string& name) = 0;
 };
 
-// The real files, relative to the current directory.
+// The real files, relative to the current directory. A document's bytes go
+// to the disk from a thread of their own (`background`), so that the
+// decoder fills the next buffer while the last one is written, or from the
+// calling thread, which the benchmark compares.
 class DiskFiles : public FileSystem {
  public:
+  enum class Writing { background, in_turn };
+  explicit DiskFiles(Writing writing = Writing::background) : writing_(writing) {}
+
   std::optional<std::string> read_text(const std::string& name) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
+
+ private:
+  Writing writing_;
 };
 
 // An author file held in memory.

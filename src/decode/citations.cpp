@@ -16,6 +16,34 @@ constexpr byte text_end = 0xFF;
 
 bool in_range(byte c, byte first, byte last) { return c >= first && c <= last; }
 
+// The operands: a 7-bit number in one byte with its high bit set, a 14-bit
+// number in two such bytes, and a text up to FF.
+int read_value7(Cursor& in) { return in.getnextc() - 0x80; }
+
+int read_value14(Cursor& in) {
+  const byte high = in.getnextc();
+  return high * 128 + in.getnextc() - 0x4080;
+}
+
+// Each byte of a text is stored without its high bit. The level keeps the
+// first 255 characters, and a stored 0 ends the text there; the rest up to
+// FF is read and dropped.
+void read_text(Cursor& in, char* text) {
+  std::size_t length = 0;
+  bool open = true;
+  for (in.getnextc(); in.c() != text_end; in.getnextc()) {
+    const char ch = static_cast<char>(in.c() - 0x80);
+    if (ch == '\0') open = false;
+    if (open && length < CiteLevel::text_size - 1) text[length++] = ch;
+  }
+  text[length] = '\0';
+}
+
+void skip_text(Cursor& in) {
+  do in.getnextc();
+  while (in.c() != text_end);
+}
+
 // Decimal forms of 0 to 999, the numbers of almost every reference: three
 // characters to copy whole, of which `length` count.
 struct Decimal {
@@ -53,277 +81,244 @@ class Reference {
     }
     length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_;
   }
+  void append_x(int x) {
+    append_number(x);
+    levels_ = 1;
+  }
+  // A level below x as its form has it, after a dot where a level stands
+  // before it (even one that wrote nothing, an empty text).
+  void append_level(const CiteLevel& level) {
+    if (levels_++ > 0) append('.');
+    if (level.form == CiteLevel::Form::text) {
+      append(level.text);
+      return;
+    }
+    append_number(level.number);
+    if (level.form == CiteLevel::Form::number_letter) append(level.letter);
+    if (level.form == CiteLevel::Form::number_text) append(level.text);
+  }
   std::string_view view() const { return {text_, length_}; }
 
  private:
-  char text_[4 * 16 + 3 * CitationTracker::text_size];
+  char text_[4 * 16 + 3 * CiteLevel::text_size];
   std::size_t length_ = 0;
+  int levels_ = 0;
 };
 
 }  // namespace
 
-unsigned long CitationTracker::count() const { return in_.source.count; }
-
-int CitationTracker::read_value7() {
-  read_next();
-  return in_.c - 0x80;
-}
-
-int CitationTracker::read_value14() {
-  byte high;
-  in_.source.getnextc(&high);
-  read_next();
-  return high * 128 + in_.c - 0x4080;
-}
-
-// A text runs to the byte FF; each byte is stored without its high bit. The
-// field keeps the first 255 characters, and a stored 0 ends the text there;
-// the rest up to FF is read and dropped.
-void CitationTracker::read_text(char* text) {
-  std::size_t length = 0;
-  bool open = true;
-  for (read_next(); in_.c != text_end; read_next()) {
-    const char ch = static_cast<char>(in_.c - 0x80);
-    if (ch == '\0') open = false;
-    if (open && length < text_size - 1) text[length++] = ch;
-  }
-  text[length] = '\0';
-}
-
-void CitationTracker::skip_text() {
-  do read_next();
-  while (in_.c != text_end);
-}
-
-void CitationTracker::increment_x() {
-  if (cite_x == 0) {
-    messages_.printf("Warning 202: 0xB0 encounterd but cite_x is undefined, count:%lX\n", count());
+void CitationTracker::increment_x(Context& context) {
+  if (cite_x_ == 0) {
+    context.messages.printf("Warning 202: 0xB0 encounterd but cite_x is undefined, count:%lX\n",
+                            context.messages.offset());
     return;
   }
-  ++cite_x;
-  cite_y = cite_z = cite_line = 1;
+  ++cite_x_;
+  cite_y_.number = cite_z_.number = cite_line_.number = 1;
 }
 
-void CitationTracker::set_x() {
-  const byte code = in_.c;
+void CitationTracker::set_x(Context& context) {
+  const byte code = context.in.c();
   if (in_range(code, 0xB1, 0xB7)) {
-    cite_x = code - x_increment;
+    cite_x_ = code - x_increment;
   } else if (code == 0xB8) {
-    cite_x = read_value7();
+    cite_x_ = read_value7(context.in);
   } else if (code == 0xBB) {
-    cite_x = read_value14();
+    cite_x_ = read_value14(context.in);
   } else {
-    messages_.printf("Warning 204: unknown `cite_x' code: %#x, offset:%lX\n", code, count());
+    context.messages.printf("Warning 204: unknown `cite_x' code: %#x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
-void CitationTracker::increment_y() {
-  if (cite_y == 0) {
-    messages_.printf("Warning 205: `0xA0' encounterd but `cite_y' is undefined, offset:%lX\n", count());
+void CitationTracker::increment_y(Context& context) {
+  if (cite_y_.number == 0) {
+    context.messages.printf("Warning 205: `0xA0' encounterd but `cite_y' is undefined, offset:%lX\n",
+                            context.messages.offset());
     return;
   }
-  ++cite_y;
-  cite_z = cite_line = 1;
+  ++cite_y_.number;
+  cite_z_.number = cite_line_.number = 1;
 }
 
-void CitationTracker::set_y() {
-  const byte code = in_.c;
-  cite_y_type = 0;
-  cite_z = cite_line = 1;
+void CitationTracker::set_y(Context& context) {
+  const byte code = context.in.c();
+  cite_y_.form = CiteLevel::Form::number;
+  cite_z_.number = cite_line_.number = 1;
   if (in_range(code, 0xA1, 0xA7)) {
-    cite_y = code - y_increment;
+    cite_y_.number = code - y_increment;
   } else if (code == 0xA8) {
-    cite_y = read_value7();
+    cite_y_.number = read_value7(context.in);
   } else if (code == 0xAB) {
-    cite_y = read_value14();
+    cite_y_.number = read_value14(context.in);
   } else if (code == 0xAF) {
-    cite_y_type = 2;
-    read_text(cite_y_text);
+    cite_y_.form = CiteLevel::Form::text;
+    read_text(context.in, cite_y_.text);
   } else {
-    messages_.printf("Warning 207: unknown `cite_y' code: %#x, offset:%lX\n", code, count());
+    context.messages.printf("Warning 207: unknown `cite_y' code: %#x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
 // The letter of the z level's number-and-letter forms: E1 to EF for a to o.
-void CitationTracker::set_z_letter(int warning_number) {
-  read_next();
-  if (in_range(in_.c, 0xE1, 0xEF)) {
-    cite_z_type = 1;
-    cite_z_letter = in_.c - 0xE0;
+void CitationTracker::set_z_letter(Context& context, int warning_number) {
+  const byte c = context.in.getnextc();
+  if (in_range(c, 0xE1, 0xEF)) {
+    cite_z_.form = CiteLevel::Form::number_letter;
+    cite_z_.letter = static_cast<char>(c - 0x80);
   } else if (warning_number == 210) {
-    messages_.printf("Warning 210: unknown `cite_z' 99 type: %x, offset:%lX\n", in_.c, count());
+    context.messages.printf("Warning 210: unknown `cite_z' 99 type: %x, offset:%lX\n", c, context.messages.offset());
   } else {
-    messages_.printf("Warning 212:unknown `cite_z' 9C type: %x, offset:%lX\n", in_.c, count());
+    context.messages.printf("Warning 212:unknown `cite_z' 9C type: %x, offset:%lX\n", c, context.messages.offset());
   }
 }
 
-void CitationTracker::increment_z() {
-  if (cite_z == 0) {
-    messages_.printf("Warning 208: 0x90 encounterd but `cite_z' is undefined, offset:%lX\n", count());
-    cite_z = 1;
+void CitationTracker::increment_z(Context& context) {
+  if (cite_z_.number == 0) {
+    context.messages.printf("Warning 208: 0x90 encounterd but `cite_z' is undefined, offset:%lX\n",
+                            context.messages.offset());
+    cite_z_.number = 1;
     return;
   }
-  if (cite_z_type == 1) {
-    ++cite_z_letter;
-  } else if (cite_z_type == 2) {
+  if (cite_z_.form == CiteLevel::Form::number_letter) {
+    // The next letter; past the byte's range it wraps, and a 0 writes nothing.
+    cite_z_.letter = static_cast<char>(cite_z_.letter + 1);
+  } else if (cite_z_.form == CiteLevel::Form::text) {
     // The next text: its first character raised by one. An empty text has
     // no first character and stays empty.
-    if (cite_z_text[0] != '\0') {
-      cite_z_text[0] = static_cast<char>(cite_z_text[0] + 1);
-      if (cite_z_text[0] != '\0' && cite_z_text[1] != '\0')
-        messages_.printf("Warning 209: 0x90 on `cite_z_text'=%s, offset:%lX\n", cite_z_text, count());
+    char* text = cite_z_.text;
+    if (text[0] != '\0') {
+      text[0] = static_cast<char>(text[0] + 1);
+      if (text[0] != '\0' && text[1] != '\0')
+        context.messages.printf("Warning 209: 0x90 on `cite_z_text'=%s, offset:%lX\n", text, context.messages.offset());
     }
   } else {
-    ++cite_z;
+    ++cite_z_.number;
   }
-  cite_line = 1;
+  cite_line_.number = 1;
 }
 
-void CitationTracker::set_z() {
-  const byte code = in_.c;
+void CitationTracker::set_z(Context& context) {
+  Cursor& in = context.in;
+  const byte code = in.c();
   if (in_range(code, 0x91, 0x97)) {
-    cite_z = code - z_increment;
-    cite_z_type = 0;
+    cite_z_.number = code - z_increment;
+    cite_z_.form = CiteLevel::Form::number;
   } else if (code == 0x98 || code == 0x9B) {
-    cite_z = code == 0x98 ? read_value7() : read_value14();
-    cite_z_type = 0;
+    cite_z_.number = code == 0x98 ? read_value7(in) : read_value14(in);
+    cite_z_.form = CiteLevel::Form::number;
   } else if (code == 0x99) {
-    cite_z = read_value7();
-    set_z_letter(210);
+    cite_z_.number = read_value7(in);
+    set_z_letter(context, 210);
   } else if (code == 0x9A || code == 0x9D) {
-    cite_z_type = 4;
-    cite_z = code == 0x9A ? read_value7() : read_value14();
-    read_text(cite_z_text);
+    cite_z_.form = CiteLevel::Form::number_text;
+    cite_z_.number = code == 0x9A ? read_value7(in) : read_value14(in);
+    read_text(in, cite_z_.text);
   } else if (code == 0x9C) {
-    byte high;
-    in_.source.getnextc(&high);
+    const byte high = in.getnextc();
     if (high < 0x80)
-      messages_.printf("Warning 210: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high, count());
-    read_next();
-    if (in_.c < 0x80)
-      messages_.printf("Warning 211: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", in_.c, count());
-    cite_z = high * 128 + in_.c - 0x4080;
-    set_z_letter(212);
+      context.messages.printf("Warning 210: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high,
+                              context.messages.offset());
+    const byte low = in.getnextc();
+    if (low < 0x80)
+      context.messages.printf("Warning 211: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", low,
+                              context.messages.offset());
+    cite_z_.number = high * 128 + low - 0x4080;
+    set_z_letter(context, 212);
   } else if (code == 0x9F) {
-    cite_z_type = 2;
-    read_text(cite_z_text);
+    cite_z_.form = CiteLevel::Form::text;
+    read_text(in, cite_z_.text);
   } else {
-    messages_.printf("Warning 213:unknown `cite_z' type: %x, offset:%lX\n", code, count());
+    context.messages.printf("Warning 213:unknown `cite_z' type: %x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
-void CitationTracker::set_line() {
-  const byte code = in_.c;
+void CitationTracker::set_line(Context& context) {
+  Cursor& in = context.in;
+  const byte code = in.c();
   if (in_range(code, 0x81, 0x87)) {
-    cite_line = code - 0x80;
-    cite_line_type = 0;
+    cite_line_.number = code - 0x80;
+    cite_line_.form = CiteLevel::Form::number;
   } else if (code == 0x88 || code == 0x8B) {
-    cite_line = code == 0x88 ? read_value7() : read_value14();
-    cite_line_type = 0;
+    cite_line_.number = code == 0x88 ? read_value7(in) : read_value14(in);
+    cite_line_.form = CiteLevel::Form::number;
   } else if (code == 0x89) {
-    cite_line = read_value7();
-    read_next();
-    if (in_range(in_.c, 0xC1, 0xFA)) {
-      cite_line_type = 1;
-      cite_line_letter = in_.c - 0x80;
+    cite_line_.number = read_value7(in);
+    const byte letter = in.getnextc();
+    if (in_range(letter, 0xC1, 0xFA)) {
+      cite_line_.form = CiteLevel::Form::number_letter;
+      cite_line_.letter = static_cast<char>(letter - 0x80);
     } else {
-      messages_.printf("Warning 214: unknown `cite_line' 99 type: %X, offset:%lX\n", in_.c, count());
+      context.messages.printf("Warning 214: unknown `cite_line' 99 type: %X, offset:%lX\n", letter,
+                              context.messages.offset());
     }
   } else if (code == 0x8A || code == 0x8D) {
-    cite_line_type = 2;
-    cite_line = code == 0x8A ? read_value7() : read_value14();
-    read_text(cite_line_text);
+    cite_line_.form = CiteLevel::Form::number_text;
+    cite_line_.number = code == 0x8A ? read_value7(in) : read_value14(in);
+    read_text(in, cite_line_.text);
   } else if (code == 0x8F) {
-    skip_text();
+    skip_text(in);
   } else {
-    messages_.printf("Warning 215: unknown `cite_line' type: %x, offset:%lX\n", code, count());
+    context.messages.printf("Warning 215: unknown `cite_line' type: %x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
 // A run takes, for each of the levels x, y and z, at most one increment and
 // then one set code, each followed by a byte read ahead, and ends with a line
-// code or with the first byte that fits no remaining step.
-void CitationTracker::updateCite() {
-  if (in_.c >= 0xBF) {
-    messages_.printf("Warning 201: updateCite: unknown parameter: %#x, count:%lX\n", in_.c, count());
+// code or with the first byte that fits no remaining step, which is pushed back.
+void CitationTracker::updateCite(Context& context) {
+  Cursor& in = context.in;
+  if (in.c() >= 0xBF) {
+    context.messages.printf("Warning 201: updateCite: unknown parameter: %#x, count:%lX\n", in.c(),
+                            context.messages.offset());
     return;
   }
-  if (in_.c == x_increment) {
-    increment_x();
-    read_next();
+  if (in.c() == x_increment) {
+    increment_x(context);
+    in.getnextc();
   }
-  if (in_range(in_.c, 0xB1, 0xBE)) {
-    set_x();
-    read_next();
-    if (flagBF) cite_y = cite_z = cite_line = 1;
+  if (in_range(in.c(), 0xB1, 0xBE)) {
+    set_x(context);
+    in.getnextc();
+    if (flagBF_) cite_y_.number = cite_z_.number = cite_line_.number = 1;
   }
-  if (in_.c == y_increment) {
-    increment_y();
-    read_next();
+  if (in.c() == y_increment) {
+    increment_y(context);
+    in.getnextc();
   }
-  if (in_range(in_.c, 0xA1, 0xAF)) {
-    set_y();
-    read_next();
+  if (in_range(in.c(), 0xA1, 0xAF)) {
+    set_y(context);
+    in.getnextc();
   }
-  if (in_.c == z_increment) {
-    increment_z();
-    read_next();
+  if (in.c() == z_increment) {
+    increment_z(context);
+    in.getnextc();
   }
-  if (in_range(in_.c, 0x91, 0x9F)) {
-    set_z();
-    cite_line = 1;
-    read_next();
+  if (in_range(in.c(), 0x91, 0x9F)) {
+    set_z(context);
+    cite_line_.number = 1;
+    in.getnextc();
   }
-  in_.buffered = 1;
-  if (in_.c == text_end) read_next();
-  if (in_range(in_.c, 0x81, 0x8F)) {
-    set_line();
-    in_.buffered = 0;
+  if (in.c() == text_end) in.getnextc();
+  if (in_range(in.c(), 0x81, 0x8F)) {
+    set_line(context);
+  } else {
+    in.push_back();
   }
-  flagBF = 0;
+  flagBF_ = false;
 }
 
-void CitationTracker::write_citation() {
-  document_.print(line_break);
+void CitationTracker::write_citation(Context& context) const {
+  context.document.print(line_break);
   Reference reference;
-  bool dot = false;
-  const auto separate = [&] {
-    if (dot) reference.append('.');
-    dot = true;
-  };
   reference.append('[');
-  if (cite_x > 0) {
-    reference.append_number(cite_x);
-    dot = true;
-  }
-  if (cite_y > 0 || cite_y_text[0] != '\0') {
-    separate();
-    if (cite_y_type == 2) {
-      reference.append(cite_y_text);
-    } else {
-      reference.append_number(cite_y);
-    }
-  }
-  if (cite_z > 0 || cite_z_text[0] != '\0') {
-    separate();
-    if (cite_z_type == 2) {
-      reference.append(cite_z_text);
-    } else {
-      reference.append_number(cite_z);
-      if (cite_z_type == 1) reference.append(static_cast<char>((cite_z_letter + 0x60) & 0xFF));
-      if (cite_z_type == 4) reference.append(cite_z_text);
-    }
-  }
-  if (cite_line > 1 || cite_line_text[0] != '\0' || cite_line_type == 1) {
-    separate();
-    reference.append_number(cite_line);
-    if (cite_line_type == 2) reference.append(cite_line_text);
-    if (cite_line_type == 1) reference.append(static_cast<char>(cite_line_letter));
-  }
+  if (cite_x_ > 0) reference.append_x(cite_x_);
+  if (cite_y_.number > 0 || cite_y_.text[0] != '\0') reference.append_level(cite_y_);
+  if (cite_z_.number > 0 || cite_z_.text[0] != '\0') reference.append_level(cite_z_);
+  if (cite_line_.number > 1 || cite_line_.text[0] != '\0' || cite_line_.form == CiteLevel::Form::number_letter)
+    reference.append_level(cite_line_);
   reference.append(']');
   if (reference.view().size() > 2) {
-    document_.printstring(reference.view());
-    commands_.printcommand(formatting::nonbreaking_blanks, 3);
+    context.document.printstring(reference.view());
+    context.commands.printcommand(formatting::nonbreaking_blanks, 3);
   }
 }
 

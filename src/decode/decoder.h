@@ -2,8 +2,10 @@
 
 #include "decode/citations.h"
 #include "decode/composer.h"
+#include "decode/context.h"
+#include "decode/cursor.h"
+#include "decode/letters.h"
 #include "decode/signs.h"
-#include "decode/stream.h"
 #include "input/byte_source.h"
 #include "messages.h"
 #include "output/commands.h"
@@ -16,17 +18,11 @@ namespace scrivel {
 // becomes of it.
 class Decoder {
  public:
-  Decoder(ByteSource& source, Document& document, Messages& messages)
-      : in_(source, messages),
-        commands_(document, messages, source),
-        composer_(document, messages, source),
-        citations_(in_, document, commands_, messages),
-        signs_(in_, composer_, document, commands_, messages),
-        document_(document),
-        messages_(messages) {}
+  Decoder(ByteSource& source, Document& document, Messages& messages);
 
-  // Converts the work into the document, from heading to ending. Returns the
-  // exit status: 0, or 1 when the author file ended before the work did.
+  // Converts the work into the document, from heading to ending (the
+  // program's `scrivel`). Returns the exit status: 0, or 1 when the author
+  // file ended before the work did.
   int scrivel();
 
  private:
@@ -36,21 +32,21 @@ class Decoder {
   Step dispatch_through_pushback(byte c);
   Step dispatch(byte c);
   void text_byte(byte c);
-  Step work_header();
+  Step header_code();
   void block_end();
   void file_end();
   void bf_sequence();
-  void flush();
   void finish();
 
-  DecoderStream in_;
+  Cursor in_;
+  Document& document_;
   CommandStack commands_;
+  Messages& messages_;
+  Context context_;
   Composer composer_;
   CitationTracker citations_;
   SignHandlers signs_;
-  Document& document_;
-  Messages& messages_;
-  int this_work = 0;  // the number of the first work header seen
+  int this_work_ = 0;  // the number of the first work header seen
   const LetterClass* classes_ = letter_classes.data();  // of the current font: Greek, or a Latin run
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 
 #include "input/byte_source.h"
@@ -36,6 +37,34 @@ inline constexpr std::array<LetterClass, 256> letter_classes = [] {
 // In a Latin run no byte is a letter or a diacritic sign.
 inline constexpr std::array<LetterClass, 256> no_letters{};
 
+// The diacritics that a letter carries, one bit each: ) psili, ( dasia,
+// / oxeia, \\ vareia, = perispomeni, + dialytika, | ypogegrammeni.
+using Diacritics = byte;
+inline constexpr Diacritics psFlag = 1, daFlag = 2, ojFlag = 4, vaFlag = 8, peFlag = 16, diFlag = 32, ypFlag = 64;
+
+// The bit of each diacritic sign.
+inline constexpr std::array<Diacritics, 256> diacritic_flags = [] {
+  std::array<Diacritics, 256> flags{};
+  flags[')'] = psFlag;
+  flags['('] = daFlag;
+  flags['/'] = ojFlag;
+  flags['\\'] = vaFlag;
+  flags['='] = peFlag;
+  flags['+'] = diFlag;
+  flags['|'] = ypFlag;
+  return flags;
+}();
+
+// Every letter with every set of diacritics has an index in one table:
+// capital or small, before a word's end or not (for sigma), the Beta Code
+// capital, and the diacritics.
+inline constexpr int letter_count = 2 * 2 * 26 * 128;
+constexpr int letter_index(byte cap, byte word_end, byte letter, Diacritics diacritics) {
+  return ((cap * 2 + word_end) * 26 + (letter - 'A')) * 128 + diacritics;
+}
+
+namespace composition {
+
 // Position of each letter in vow1 or cons1.
 inline constexpr std::array<byte, 256> letter_positions = [] {
   std::array<byte, 256> positions{};
@@ -44,22 +73,122 @@ inline constexpr std::array<byte, 256> letter_positions = [] {
   return positions;
 }();
 
-// Each letter without diacritics, small (row 0) and capital (row 1); 0 for
-// what is no letter. The small sigma is the medial one; at a word's end the
-// final form takes its place.
-inline constexpr std::array<std::array<int, 128>, 2> plain_letters = [] {
-  std::array<std::array<int, 128>, 2> letters{};
-  for (std::size_t i = 0; i < cons1.size(); ++i) {
-    letters[1][static_cast<byte>(cons1[i])] = cons2[i];
-    letters[0][static_cast<byte>(cons1[i])] = cons2[i] + small_offset;
+// Small vowels with accent, diaeresis or iota subscript and no breathing, by
+// accent index: 0 vareia, 1 oxeia, 2 vareia with ypogegrammeni or dialytika,
+// 3 ypogegrammeni or dialytika alone, 4 oxeia with one of them, 5 perispomeni,
+// 6 perispomeni with one of them. vtoa is alpha's row, vtoe epsilon's, and so
+// on; epsilon and omicron take only 0 and 1.
+inline constexpr std::array<int, 7> vtoa = {0x1F70, 0x1F71, 0x1FB2, 0x1FB3, 0x1FB4, 0x1FB6, 0x1FB7};
+inline constexpr std::array<int, 2> vtoe = {0x1F72, 0x1F73};
+inline constexpr std::array<int, 7> vtoh = {0x1F74, 0x1F75, 0x1FC2, 0x1FC3, 0x1FC4, 0x1FC6, 0x1FC7};
+inline constexpr std::array<int, 7> vtoi = {0x1F76, 0x1F77, 0x1FD2, 0x03CA, 0x1FD3, 0x1FD6, 0x1FD7};
+inline constexpr std::array<int, 2> vtoo = {0x1F78, 0x1F79};
+inline constexpr std::array<int, 7> vtou = {0x1F7A, 0x1F7B, 0x1FE2, 0x03CB, 0x1FE3, 0x1FE6, 0x1FE7};
+inline constexpr std::array<int, 7> vtow = {0x1F7C, 0x1F7D, 0x1FF2, 0x1FF3, 0x1FF4, 0x1FF6, 0x1FF7};
+
+// Capitals by the same accent index, in the order of vow1 without rho: with
+// vareia (0), with oxeia (1), and with prosgegrammeni or dialytika alone (3;
+// 0 where there is no such capital).
+inline constexpr std::array<int, 7> capital_vareia = {0x1FBA, 0x1FC8, 0x1FCA, 0x1FDA, 0x1FF8, 0x1FEA, 0x1FFA};
+inline constexpr std::array<int, 7> capital_oxeia = {0x1FBB, 0x1FC9, 0x1FCB, 0x1FDB, 0x1FF9, 0x1FEB, 0x1FFB};
+inline constexpr std::array<int, 7> capital_with_mark = {0x1FBC, 0, 0x1FCC, 0x03AA, 0, 0x03AB, 0x1FFC};
+
+// The small letter with psili; the other breathing and accent forms lie at fixed offsets from it.
+inline constexpr std::array<int, 7> with_psili = {0x1F00, 0x1F10, 0x1F20, 0x1F30, 0x1F40, 0x1F50, 0x1F60};
+// Offset of the ypogegrammeni forms, which the Greek Extended block keeps apart.
+inline constexpr std::array<int, 7> ypogegrammeni_offset = {0x80, 0, 0x70, 0, 0, 0, 0x40};
+
+constexpr bool has(Diacritics diacritics, Diacritics flag) { return (diacritics & flag) != 0; }
+
+constexpr int accented_small(int vowel, int index) {
+  switch (vowel) {
+    case 0: return vtoa[index];
+    case 1: return index < 2 ? vtoe[index] : 0;
+    case 2: return vtoh[index];
+    case 3: return vtoi[index];
+    case 4: return index < 2 ? vtoo[index] : 0;
+    case 5: return vtou[index];
+    default: return vtow[index];
   }
-  for (std::size_t i = 0; i < vow1.size(); ++i) {
-    letters[1][static_cast<byte>(vow1[i])] = vow2[i];
-    letters[0][static_cast<byte>(vow1[i])] = vow2[i] + small_offset;
+}
+
+constexpr int accented_capital(int vowel, int index) {
+  switch (index) {
+    case 0: return capital_vareia[vowel];
+    case 1: return capital_oxeia[vowel];
+    case 3: return capital_with_mark[vowel];
+    default: return 0;
   }
-  letters[0]['V'] = letters[1]['V'] = digamma;
-  letters[0]['J'] = letters[1]['J'] = 'J';  // no Greek letter: it stands as the Latin one
-  return letters;
+}
+
+constexpr int rho(int cap, Diacritics diacritics) {
+  if (has(diacritics, psFlag)) return 0x1FE4;
+  if (has(diacritics, daFlag)) return cap ? 0x1FEC : 0x1FE5;
+  return cap ? 0x03A1 : 0x03C1;
+}
+
+constexpr int breathing_vowel(int vowel, int cap, Diacritics diacritics) {
+  int code_point = with_psili[vowel];
+  if (has(diacritics, daFlag)) code_point += 1;
+  if (has(diacritics, vaFlag)) code_point += 2;
+  if (has(diacritics, ojFlag)) code_point += 4;
+  if (has(diacritics, peFlag)) code_point += 6;
+  if (has(diacritics, ypFlag)) code_point += ypogegrammeni_offset[vowel];
+  if (cap) code_point += 8;
+  return code_point;
+}
+
+// Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
+// dialytika choose the combined forms.
+constexpr int accent_index(Diacritics diacritics) {
+  const bool with_mark = has(diacritics, ypFlag) || has(diacritics, diFlag);
+  int index = 3;
+  if (has(diacritics, vaFlag)) index = with_mark ? 2 : 0;
+  if (has(diacritics, ojFlag)) index = with_mark ? 4 : 1;
+  if (has(diacritics, peFlag)) index = with_mark ? 6 : 5;
+  return index;
+}
+
+// The precomposed code point of a vowel (its position in vow1, rho last)
+// with a set of diacritics, or 0 where Unicode has none.
+constexpr int composed_vowel(int vowel, int cap, Diacritics diacritics) {
+  if (vow1[vowel] == 'R') return rho(cap, diacritics);
+  if (has(diacritics, psFlag) || has(diacritics, daFlag)) return breathing_vowel(vowel, cap, diacritics);
+  const int index = accent_index(diacritics);
+  return cap ? accented_capital(vowel, index) : accented_small(vowel, index);
+}
+
+// A letter without diacritics; a consonant is the same with them or without.
+constexpr int plain_letter(int cap, int word_end, byte letter) {
+  if (letter == 'V') return digamma;
+  const int position = letter_positions[letter];
+  const int capital = letter_classes[letter] == LetterClass::vowel ? vow2[position] : cons2[position];
+  const int code_point = cap ? capital : capital + small_offset;
+  return code_point == sigma && word_end ? final_sigma : code_point;
+}
+
+constexpr int letter_code_point(int cap, int word_end, byte letter, Diacritics diacritics) {
+  if (letter == 'J') return 0;
+  if (diacritics != 0 && letter_classes[letter] == LetterClass::vowel)
+    return composed_vowel(letter_positions[letter], cap, diacritics);
+  return plain_letter(cap, word_end, letter);
+}
+
+}  // namespace composition
+
+// The one precomposed character of every letter index, or 0 where there is
+// none: J, which is no Greek letter, and vowels with marks that no
+// precomposed letter carries.
+inline constexpr std::array<std::uint16_t, letter_count> letter_code_points = [] {
+  std::array<std::uint16_t, letter_count> code_points{};
+  for (byte cap = 0; cap < 2; ++cap)
+    for (byte word_end = 0; word_end < 2; ++word_end)
+      for (byte letter = 'A'; letter <= 'Z'; ++letter)
+        for (int diacritics = 0; diacritics < 128; ++diacritics)
+          code_points[letter_index(cap, word_end, letter, static_cast<Diacritics>(diacritics))] =
+              static_cast<std::uint16_t>(
+                  composition::letter_code_point(cap, word_end, letter, static_cast<Diacritics>(diacritics)));
+  return code_points;
 }();
 
 }  // namespace scrivel

@@ -9,6 +9,10 @@ constexpr int ano_teleia = 0x0387;
 constexpr int greek_question_mark = 0x037E;
 constexpr int middle_dot = 0x00B7;
 
+// `%` 30 to 41: free-standing diacritic marks.
+constexpr std::array<int, 12> punctuation30 = {0x1FBF, 0x1FFE, 0x00B4, 0x0060, 0x1FC0, 0x1FCE,
+                                               0x1FDE, 0x1FDD, 0x1FDF, 0x00A8, 0x02D8, 0x02C9};
+
 // `"` with a number: the fixed quotation marks (0 where the mark alternates).
 constexpr std::array<int, 9> quotation_marks = {0x0022, 0x201E, 0x201D, 0, 0x201A, 0x2019, 0, 0, 0};
 
@@ -64,159 +68,150 @@ constexpr std::array<Span, 4> spans = {{
 
 }  // namespace
 
-int SignHandlers::read_number(int num, const char* what) {
-  in_.ReadAtMost(num, what, &param);
-  return param;
-}
-
-void SignHandlers::handle() {
-  composer_.mnw();
-  composer_.resetflags();
-  savec = in_.c;
-  switch (savec) {
-    case '"': quotation_mark(); break;
-    case '#': special_character(); break;
-    case '$': greek_style(); break;
-    case '%': punctuation(); break;
-    case '&': latin(); break;
-    case ':': document_.print(ano_teleia); break;
-    case ';': document_.print(greek_question_mark); break;
-    case '<': case '>': markup_span(); break;
-    case '@': nonbreaking_blanks(); break;
-    case '[': case ']': bracket(); break;
-    case '^': spaces(); break;
-    case '_': document_.print('-'); break;
-    case '{': case '}': brace(); break;
-    default: break;  // the grave accent: nothing but the flush
+void SignHandlers::handle(Context& context) {
+  savec_ = context.in.c();
+  switch (savec_) {
+    case '"': quotation_mark(context); break;
+    case '#': special_character(context); break;
+    case '$': greek_style(context); break;
+    case '%': punctuation(context); break;
+    case '&':
+      context.in.ReadAtMost(2, "&");
+      RomanFont_ = true;
+      break;
+    case ':': context.document.print(ano_teleia); break;
+    case ';': context.document.print(greek_question_mark); break;
+    case '<': case '>': markup_span(context); break;
+    case '@':
+      if (context.in.ReadAtMost(2, "@") == 0) context.commands.printcommand(formatting::nonbreaking_blanks, 3);
+      break;
+    case '[': case ']': bracket(context); break;
+    case '^': context.document.printspaces(context.in.ReadAtMost(3, "^") / 4); break;
+    case '_': context.document.print('-'); break;
+    case '{': case '}': brace(context); break;
+    default: break;  // the grave accent stands for nothing
   }
 }
 
-void SignHandlers::alternate(byte& open, int opening, int closing) {
-  document_.print(open ? closing : opening);
+void SignHandlers::alternate(Context& context, bool& open, int opening, int closing) {
+  context.document.print(open ? closing : opening);
   open = !open;
 }
 
-void SignHandlers::quotation_mark() {
-  const int n = read_number(1, "\"");
+void SignHandlers::quotation_mark(Context& context) {
+  const int n = context.in.ReadAtMost(1, "\"");
   switch (n) {
-    case 3: alternate(qm3open, 0x2018, 0x2019); return;
-    case 6: alternate(qm6open, 0x00AB, 0x00BB); return;
-    case 7: alternate(qm7open, '<', '>'); return;
-    case 8: alternate(qm8open, 0x201C, 0x201E); return;
+    case 3: alternate(context, qm3open_, 0x2018, 0x2019); return;
+    case 6: alternate(context, qm6open_, 0x00AB, 0x00BB); return;
+    case 7: alternate(context, qm7open_, '<', '>'); return;
+    case 8: alternate(context, qm8open_, 0x201C, 0x201E); return;
     default: break;
   }
   if (n >= 0 && n < static_cast<int>(quotation_marks.size())) {
-    document_.print(quotation_marks[n]);
+    context.document.print(quotation_marks[n]);
   } else {
-    messages_.printf("Error 104: after \", offset:%lX\n", count());
+    context.messages.printf("Error 104: after \", offset:%lX\n", context.messages.offset());
   }
 }
 
-void SignHandlers::special_character() {
-  const int n = read_number(3, "#");
+void SignHandlers::special_character(Context& context) {
+  const int n = context.in.ReadAtMost(3, "#");
   if (n >= 0 && n < static_cast<int>(special_characters.size()) && special_characters[n] != 0) {
-    document_.print(special_characters[n]);
+    context.document.print(special_characters[n]);
     return;
   }
-  commands_.printcommand(formatting::code_colour_on, 0);
-  commands_.printcommand(formatting::hash_marker, n);
-  commands_.printcommand(formatting::code_colour_off, 0);
+  context.commands.printcommand(formatting::code_colour_on, 0);
+  context.commands.printcommand(formatting::hash_marker, n);
+  context.commands.printcommand(formatting::code_colour_off, 0);
 }
 
-void SignHandlers::greek_style() {
-  const int n = read_number(2, "$");
+void SignHandlers::greek_style(Context& context) {
+  const int n = context.in.ReadAtMost(2, "$");
   bool known = false;
   for (const GreekStyle& style : greek_styles) {
     if (style.param != n) continue;
     known = true;
     for (const int command : style.commands)
-      if (command != 0) commands_.printcommand(command, 0);
+      if (command != 0) context.commands.printcommand(command, 0);
   }
-  if (!known) messages_.printf("Warning 008: $%d was ignored, count=%lX\n", n, count());
-  RomanFont = 0;
+  if (!known) context.messages.printf("Warning 008: $%d was ignored, count=%lX\n", n, context.messages.offset());
+  RomanFont_ = false;
 }
 
-void SignHandlers::latin() {
-  read_number(2, "&");
-  RomanFont = 1;
-}
-
-void SignHandlers::punctuation() {
-  const int n = read_number(3, "%");
+void SignHandlers::punctuation(Context& context) {
+  const int n = context.in.ReadAtMost(3, "%");
   if (n >= 0 && n < static_cast<int>(punctuation_marks.size()) && punctuation_marks[n] != 0) {
-    document_.print(punctuation_marks[n]);
+    context.document.print(punctuation_marks[n]);
   } else if (n >= 30 && n <= 41) {
-    document_.print(punctuation30[n - 30]);
+    context.document.print(punctuation30[n - 30]);
   } else if (n != silent_punctuation) {
-    messages_.printf("Warning 003: Not supported punctuation mark `%%%d', offset:%lX\n", n, count());
-    commands_.printcommand(formatting::code_colour_on, 0);
-    commands_.printcommand(formatting::percent_marker, n);
-    commands_.printcommand(formatting::code_colour_off, 0);
+    context.messages.printf("Warning 003: Not supported punctuation mark `%%%d', offset:%lX\n", n,
+                            context.messages.offset());
+    context.commands.printcommand(formatting::code_colour_on, 0);
+    context.commands.printcommand(formatting::percent_marker, n);
+    context.commands.printcommand(formatting::code_colour_off, 0);
   }
 }
 
-void SignHandlers::markup_span() {
-  const int n = read_number(3, "< or >");
-  const bool opening = savec == '<';
+void SignHandlers::markup_span(Context& context) {
+  const int n = context.in.ReadAtMost(3, "< or >");
+  const bool opening = savec_ == '<';
   for (const Span& span : spans) {
     if (span.param == n) {
-      commands_.printcommand(opening ? span.on : span.off, 0);
+      context.commands.printcommand(opening ? span.on : span.off, 0);
       return;
     }
   }
-  commands_.printcommand(opening ? formatting::special_span_on : formatting::special_span_off, n);
+  context.commands.printcommand(opening ? formatting::special_span_on : formatting::special_span_off, n);
 }
 
-void SignHandlers::nonbreaking_blanks() {
-  if (read_number(2, "@") == 0) commands_.printcommand(formatting::nonbreaking_blanks, 3);
-}
-
-void SignHandlers::bracket() {
-  const int n = read_number(2, "[ or ]");
-  const bool opening = savec == '[';
+void SignHandlers::bracket(Context& context) {
+  const int n = context.in.ReadAtMost(2, "[ or ]");
+  const bool opening = savec_ == '[';
+  Document& document = context.document;
   if (n == 4) {
-    document_.printstring(opening ? "[[" : "]]");
+    document.printstring(opening ? "[[" : "]]");
   } else if (n == 9) {
-    commands_.printcommand(formatting::superscript_on, 0);
-    document_.print(middle_dot);
-    commands_.printcommand(formatting::superscript_off, 0);
+    context.commands.printcommand(formatting::superscript_on, 0);
+    document.print(middle_dot);
+    context.commands.printcommand(formatting::superscript_off, 0);
   } else if (n == 11) {
-    commands_.printcommand(formatting::subscript_on, 0);
-    document_.print(opening ? '(' : ')');
-    commands_.printcommand(formatting::subscript_off, 0);
+    context.commands.printcommand(formatting::subscript_on, 0);
+    document.print(opening ? '(' : ')');
+    context.commands.printcommand(formatting::subscript_off, 0);
   } else if (n >= 0 && n < static_cast<int>(brackets.size())) {
-    document_.print(opening ? brackets[n].opening : brackets[n].closing);
+    document.print(opening ? brackets[n].opening : brackets[n].closing);
   } else {
-    messages_.printf("Warning 006: Not supported [ or ] with param %d, offset:%lX\n", n, count());
-    document_.print(savec);
-    document_.printstring(document_.itos(n));
+    context.messages.printf("Warning 006: Not supported [ or ] with param %d, offset:%lX\n", n,
+                            context.messages.offset());
+    document.print(savec_);
+    document.printstring(document.itos(n));
   }
 }
 
-void SignHandlers::spaces() { document_.printspaces(read_number(3, "^") / 4); }
-
-void SignHandlers::brace() {
-  const bool opening = savec == '{';
-  const int n = read_number(2, opening ? "{" : "}");
+void SignHandlers::brace(Context& context) {
+  const bool opening = savec_ == '{';
+  const int n = context.in.ReadAtMost(2, opening ? "{" : "}");
   if (n == 0) {
-    document_.print(savec);
+    context.document.print(savec_);
   } else if (n == 1) {
-    commands_.printcommand(opening ? formatting::bold_on : formatting::bold_off, 0);
+    context.commands.printcommand(opening ? formatting::bold_on : formatting::bold_off, 0);
   } else {
-    unsupported_brace(n);
+    unsupported_brace(context, n);
   }
 }
 
-void SignHandlers::unsupported_brace(int n) {
-  if (savec == '{') {
-    messages_.printf("Warning 004: Not supported non-text mark `{%d', offset:%lX\n", n, count());
+void SignHandlers::unsupported_brace(Context& context, int n) {
+  const unsigned long offset = context.messages.offset();
+  if (savec_ == '{') {
+    context.messages.printf("Warning 004: Not supported non-text mark `{%d', offset:%lX\n", n, offset);
   } else {
-    messages_.printf("Warning 005: Not supported non-text mark `}%d', offset:%lX\n", n, count());
+    context.messages.printf("Warning 005: Not supported non-text mark `}%d', offset:%lX\n", n, offset);
   }
-  commands_.printcommand(formatting::code_colour_on, 0);
-  document_.print(savec);
-  document_.printstring(document_.itos(n));
-  commands_.printcommand(formatting::code_colour_off, 0);
+  context.commands.printcommand(formatting::code_colour_on, 0);
+  context.document.print(savec_);
+  context.document.printstring(context.document.itos(n));
+  context.commands.printcommand(formatting::code_colour_off, 0);
 }
 
 }  // namespace scrivel

@@ -3,59 +3,43 @@
 #include <array>
 #include <string_view>
 
-#include "decode/composer.h"
-#include "decode/stream.h"
-#include "messages.h"
-#include "output/commands.h"
-#include "output/document.h"
+#include "decode/context.h"
 
 namespace scrivel {
-
-// The bytes that the sign handlers take.
-inline constexpr std::array<bool, 256> sign_bytes = [] {
-  std::array<bool, 256> signs{};
-  for (const char c : std::string_view("\"#$%&:;<>@[]^_`{}")) signs[static_cast<byte>(c)] = true;
-  return signs;
-}();
 
 // The Beta Code signs: most carry a decimal number that selects a character,
 // a formatting effect, or a switch between Greek and Latin text.
 class SignHandlers {
  public:
-  SignHandlers(DecoderStream& in, Composer& composer, Document& document, CommandStack& commands,
-               Messages& messages)
-      : in_(in), composer_(composer), document_(document), commands_(commands), messages_(messages) {}
-
   static bool is_sign(byte c) { return sign_bytes[c]; }
-  // Handles the sign in the current byte; a pending letter is written first.
-  void handle();
 
-  byte RomanFont = 0;  // a Latin run: letters and diacritic signs stand as they are
+  // Handles the sign in the current byte, with the number behind it.
+  void handle(Context& context);
+  // Between "&" and "$" the text is Latin: letters and diacritic signs stand as they are.
+  bool in_latin_run() const { return RomanFont_; }
 
  private:
-  int read_number(int num, const char* what);
-  void quotation_mark();
-  void special_character();
-  void greek_style();
-  void latin();
-  void punctuation();
-  void markup_span();
-  void bracket();
-  void nonbreaking_blanks();
-  void spaces();
-  void brace();
-  void alternate(byte& open, int opening, int closing);
-  void unsupported_brace(int param);
-  unsigned long count() const { return in_.source.count; }
+  // The bytes that the handlers take.
+  static constexpr std::array<bool, 256> sign_bytes = [] {
+    std::array<bool, 256> signs{};
+    for (const char c : std::string_view("\"#$%&:;<>@[]^_`{}")) signs[static_cast<byte>(c)] = true;
+    return signs;
+  }();
 
-  DecoderStream& in_;
-  Composer& composer_;
-  Document& document_;
-  CommandStack& commands_;
-  Messages& messages_;
-  byte qm3open = 0, qm6open = 0, qm7open = 0, qm8open = 0;
-  byte savec = 0;
-  int param = 0;
+  void quotation_mark(Context& context);
+  void special_character(Context& context);
+  void greek_style(Context& context);
+  void punctuation(Context& context);
+  void markup_span(Context& context);
+  void bracket(Context& context);
+  void brace(Context& context);
+  void unsupported_brace(Context& context, int n);
+  void alternate(Context& context, bool& open, int opening, int closing);
+
+  // Whether the quotation marks "3, "6, "7 and "8 stand open: each alternates.
+  bool qm3open_ = false, qm6open_ = false, qm7open_ = false, qm8open_ = false;
+  byte savec_ = 0;  // the sign being handled, since reading its number moves the cursor on
+  bool RomanFont_ = false;
 };
 
 }  // namespace scrivel

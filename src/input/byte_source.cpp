@@ -18,6 +18,12 @@ unsigned long block_offset(int block) { return static_cast<unsigned long>(block)
 
 }  // namespace
 
+ByteSource::ByteSource(InputFile& file, Messages& messages) : file_(file), messages_(messages) {
+  messages_.follow(this);
+}
+
+ByteSource::~ByteSource() { messages_.follow(nullptr); }
+
 // Phase 1: reads only the first bytes of each block until one shows a work
 // number at least as great as the one wanted, or the file ends. Returns the
 // block where the walk stopped; `stop_number` is that block's work number,
@@ -26,14 +32,14 @@ int ByteSource::walk_block_starts(int work, int& stop_number) {
   stop_number = -1;
   for (int block = 0;; ++block) {
     if (block > 0 && !file_.seek(block_offset(block))) return block;
-    const std::size_t n = file_.read(buf, walk_read);
+    const std::size_t n = file_.read(buf_, walk_read);
     if (n == 0 && block > 0) return block;
-    if (n < first_number_index + 3 || buf[start_header_index] != header_mark ||
-        buf[start_header_index + 1] != work_code) {
+    if (n < first_number_index + 3 || buf_[start_header_index] != header_mark ||
+        buf_[start_header_index + 1] != work_code) {
       messages_.printf("Error 001: Unexpected data, count=%lX\n", block_offset(block) + start_header_index);
       throw FatalExit{1};
     }
-    const int number = work_number(buf + first_number_index);
+    const int number = work_number(buf_ + first_number_index);
     if (number >= work) {
       stop_number = number;
       return block;
@@ -46,21 +52,21 @@ void ByteSource::load_block(int block) {
     messages_.printf("Error 002: cannot 'fseek' at %lX\n", block_offset(block));
     throw FatalExit{1};
   }
-  length_ = static_cast<int>(file_.read(buf, block_size));
+  length_ = static_cast<int>(file_.read(buf_, block_size));
 }
 
 // Index of the first header of `work` in the loaded block, or -1. Only the
 // bytes that the read delivered are looked at.
 int ByteSource::find_header(int work) const {
   for (int i = start_header_index; i + header_bytes - 1 < length_ && i <= int{block_size} - header_bytes - 1; ++i) {
-    if (buf[i] == header_mark && buf[i + 1] == work_code && work_number(buf + i + 2) == work) return i;
+    if (buf_[i] == header_mark && buf_[i + 1] == work_code && work_number(buf_ + i + 2) == work) return i;
   }
   return -1;
 }
 
 void ByteSource::start_at(int block, int index) {
-  bo = index - 1;
-  count = static_cast<std::uint32_t>(block_offset(block) + index - 1);
+  bo_ = index - 1;
+  block_start_ = static_cast<std::uint32_t>(block_offset(block));
 }
 
 bool ByteSource::find_work(int work) {
@@ -83,14 +89,17 @@ bool ByteSource::find_work(int work) {
   return false;
 }
 
+// The offset stays on the last byte handed out when there is none after it.
 void ByteSource::load_next_block() {
+  --bo_;
   // A short block is the file's last: there is nothing after it.
   if (length_ < int{block_size}) throw EndOfData{};
-  const std::size_t n = file_.read(buf, block_size);
+  const std::size_t n = file_.read(buf_, block_size);
   if (n == 0) throw EndOfData{};
   length_ = static_cast<int>(n);
-  bo = 0;
-  ++blocks_read;
+  bo_ = 0;
+  block_start_ += block_size;
+  ++blocks_read_;
 }
 
 }  // namespace scrivel

@@ -16,29 +16,30 @@ constexpr std::size_t block_size = 8192;
 struct EndOfData {};
 
 // Finds the block in which a work begins and then hands out the work's bytes
-// one at a time, loading the following blocks as they are needed and keeping
-// the file offset that every message prints.
-class ByteSource {
+// one at a time, loading the following blocks as they are needed. It is the
+// position that messages report while it exists.
+class ByteSource : public Position {
  public:
-  ByteSource(InputFile& file, Messages& messages) : file_(file), messages_(messages) {}
+  ByteSource(InputFile& file, Messages& messages);
+  ~ByteSource();
+  ByteSource(const ByteSource&) = delete;
+  ByteSource& operator=(const ByteSource&) = delete;
 
   // Positions the source on the header of `work`. Returns false, after
   // Error 003, when the work is not in the file; throws FatalExit after
   // Errors 001 and 002.
   bool find_work(int work);
 
-  // Stores the next byte of the work in *c; throws EndOfData past the file's end.
-  void getnextc(byte* c) { *c = next(); }
-  byte next() {
-    if (++bo >= length_) load_next_block();
-    ++count;
-    return buf[bo];
+  // The next byte of the work; throws EndOfData past the file's end.
+  byte getnextc() {
+    if (++bo_ >= length_) load_next_block();
+    return buf_[bo_];
   }
 
-  byte buf[block_size] = {};
-  int bo = 0;                  // index in buf of the byte most recently handed out
-  std::uint32_t count = 0;     // file offset of the byte most recently handed out
-  int blocks_read = 0;         // blocks loaded by getnextc, not by the search
+  // The file offset of the byte most recently handed out (`count`).
+  std::uint32_t offset() const override { return block_start_ + static_cast<std::uint32_t>(bo_); }
+  // Blocks loaded as the work went on, not counting the one the search loaded.
+  int blocks_read() const { return blocks_read_; }
 
  private:
   int walk_block_starts(int work, int& stop_number);
@@ -49,7 +50,11 @@ class ByteSource {
 
   InputFile& file_;
   Messages& messages_;
-  int length_ = 0;  // bytes of buf that the last read delivered
+  byte buf_[block_size] = {};
+  int bo_ = 0;                     // index in buf_ of the byte most recently handed out
+  int length_ = 0;                 // bytes of buf_ that the last read delivered
+  std::uint32_t block_start_ = 0;  // file offset of buf_[0]
+  int blocks_read_ = 0;
 };
 
 }  // namespace scrivel

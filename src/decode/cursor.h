@@ -1,0 +1,43 @@
+#pragma once
+
+#include "input/byte_source.h"
+#include "messages.h"
+
+namespace scrivel {
+
+// The one way the decoding parts read the work: the current byte `c` with a
+// one-byte push-back. A reader that has read one byte too far pushes it
+// back, and the decoder dispatches that byte next instead of fetching.
+class Cursor {
+ public:
+  Cursor(ByteSource& source, Messages& messages) : source_(source), messages_(messages) {}
+
+  // Fetches the next byte of the work, which becomes the current one; throws
+  // EndOfData past the file's end.
+  byte getnextc() { return c_ = source_.getnextc(); }
+  byte c() const { return c_; }
+
+  // The current byte is to be dispatched again (`buffered`).
+  void push_back() { buffered_ = true; }
+  // Whether a byte was pushed back; the push-back is cleared.
+  bool take_pushed_back() {
+    const bool pushed = buffered_;
+    buffered_ = false;
+    return pushed;
+  }
+
+  // Reads the decimal number behind a sign: up to `num` digits silently, one
+  // more with Error 100 naming the sign `what`; the byte after the number is
+  // pushed back.
+  int ReadAtMost(int num, const char* what);
+
+  int blocks_read() const { return source_.blocks_read(); }
+
+ private:
+  ByteSource& source_;
+  Messages& messages_;
+  byte c_ = 0;
+  bool buffered_ = false;
+};
+
+}  // namespace scrivel
