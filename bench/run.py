@@ -9,8 +9,9 @@ formatting here and there) whose first work fills most of it, converts that
 work in both formats several times, and reports the median input throughput,
 the spread, the output size and the peak resident memory; then the same for a
 1 MiB work (the memory must not grow with the work), a plain copy of the same
-input and output bytes for comparison, and the bytes that the work search reads
-(bench/work_search.sh).
+input and output bytes and the program with its document written from the
+decoding thread, timed in turn with it, and the bytes that the work search
+reads (bench/work_search.sh).
 """
 import argparse
 import itertools
@@ -72,21 +73,20 @@ def timed_run(command, cwd):
     return elapsed, int(result.stderr.split()[-1])
 
 
-def convert(scrivel, directory, fmt, runs):
-    (directory / "scrivel.cfg").write_text(f"\n{fmt}\n")
-    results = [timed_run([scrivel, "1", "1"], directory) for _ in range(runs)]
-    times = sorted(t for t, _ in results)
-    document = directory / f"sv1_1.{fmt}"
-    return times, max(rss for _, rss in results), document.stat().st_size
+def side_by_side(commands, cwd, runs):
+    """Runs the commands in turn, `runs` rounds, so that a change in the
+    machine's load falls on all of them alike; each one's sorted times and
+    peak memory."""
+    results = [[] for _ in commands]
+    for _ in range(runs):
+        for i, command in enumerate(commands):
+            results[i].append(timed_run(command, cwd))
+    return [(sorted(t for t, _ in r), max(rss for _, rss in r)) for r in results]
 
 
-def copy_time(directory, input_path, output_size, runs):
+def copy_command(directory, input_path, output_size):
     """A plain copy: the input read to /dev/null, a file of the output's size written."""
-    script = (f"cat {input_path} > /dev/null && "
-              f"head -c {output_size} /dev/zero > {directory / 'copy.out'}")
-    times = sorted(timed_run(["sh", "-c", script], directory)[0] for _ in range(runs))
-    (directory / "copy.out").unlink()
-    return statistics.median(times)
+    return ["sh", "-c", f"cat {input_path} > /dev/null && head -c {output_size} /dev/zero > {directory / 'copy.out'}"]
 
 
 def main():
@@ -96,6 +96,7 @@ def main():
     args = parser.parse_args()
     build = pathlib.Path(args.build).resolve()
     scrivel = str(build / "scrivel")
+    writer_in_turn = str(build / "bench" / "scrivel-writer-in-turn")
     tlgbuild = str(build / "tools" / "authorfile" / "tlgbuild")
     base = "/dev/shm" if os.path.isdir("/dev/shm") else None  # memory, so that the disk does not set the pace
     with tempfile.TemporaryDirectory(dir=base) as tmp:
@@ -110,14 +111,22 @@ def main():
         input_size = (large / "tlg0001.txt").stat().st_size
         print(f"author file: {input_size / 2**20:.1f} MiB, work 1 fills all but its last block")
         for fmt in ("html", "rtf"):
-            times, rss, output_size = convert(scrivel, large, fmt, args.runs)
+            document = f"sv1_1.{fmt}"
+            (tmp / "small" / "scrivel.cfg").write_text(f"\n{fmt}\n")
+            (_, small_rss), = side_by_side([[scrivel, "1", "1"]], tmp / "small", 3)
+            (large / "scrivel.cfg").write_text(f"\n{fmt}\n")
+            timed_run([scrivel, "1", "1"], large)
+            output_size = (large / document).stat().st_size
+            (times, rss), (in_turn, _), (copy, _) = side_by_side(
+                [[scrivel, "1", "1"], [writer_in_turn, "1", "1"], copy_command(large, large / "tlg0001.txt", output_size)],
+                large, args.runs)
             median = statistics.median(times)
-            _, small_rss, _ = convert(scrivel, tmp / "small", fmt, 3)
-            copy = copy_time(large, large / "tlg0001.txt", output_size, args.runs)
             print(f"{fmt}: median {median:.3f} s ({times[0]:.3f} to {times[-1]:.3f} over {args.runs} runs), "
                   f"{input_size / median / 1e6:.0f} MB/s of input; output {output_size / 2**20:.1f} MiB; "
                   f"peak RSS {rss} KiB (1 MiB work: {small_rss} KiB); "
-                  f"plain copy {copy:.3f} s, scrivel takes {median / copy:.2f} times as long")
+                  f"plain copy {statistics.median(copy):.3f} s, scrivel takes {median / statistics.median(copy):.2f} times as long; "
+                  f"document written from the decoding thread: median {statistics.median(in_turn):.3f} s "
+                  f"({in_turn[0]:.3f} to {in_turn[-1]:.3f})")
     subprocess.run([ROOT / "bench" / "work_search.sh", build], check=True)
 
 
