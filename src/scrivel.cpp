@@ -1,6 +1,5 @@
 #include "scrivel.h"
 
-#include <cstdio>
 #include <sstream>
 
 #include "decode/decoder.h"
@@ -13,12 +12,6 @@ namespace scrivel {
 namespace {
 
 constexpr int max_author = 9999;
-
-std::string author_file_name(int author) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%4.4d.txt", author);
-  return name;
-}
 
 int convert_work(InputFile& author_file, const Request& request, FileSystem& documents, Messages& messages) {
   messages.printf("reading %s work %d\n", request.path.c_str(), request.work);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <optional>
 
 namespace scrivel {
@@ -60,6 +61,12 @@ Config read_config(FileSystem& files, Messages& messages) {
   }
   config.rtf = without_line_end(*format) == "html" ? 0 : 1;
   return config;
+}
+
+std::string author_file_name(int author) {
+  char name[16];
+  std::snprintf(name, sizeof name, "tlg%4.4d.txt", author);
+  return name;
 }
 
 int leading_number(std::string_view text) {

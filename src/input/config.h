@@ -18,6 +18,9 @@ struct Config {
 // no directory line; a missing format line falls back to RTF with a message.
 Config read_config(FileSystem& files, Messages& messages);
 
+// The name of an author's file in the corpus: tlgNNNN.txt.
+std::string author_file_name(int author);
+
 // The leading decimal number of a command-line argument, as atoi reads it:
 // leading blanks and a sign are accepted, the rest is ignored, no digits give
 // 0. Values beyond an int are held at its limits instead of overflowing.
