@@ -1,0 +1,67 @@
+#include "input/work_list.h"
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+
+#include "files.h"
+#include "input/byte_source.h"
+#include "messages.h"
+
+namespace scrivel {
+namespace {
+
+// The numbers of the headers EF 81 d d d that the search can take for a
+// work's: those at index 7 up to 8186 of a block, all five bytes present.
+std::set<int> header_numbers(std::string_view file) {
+  std::set<int> numbers;
+  for (std::size_t block = 0; block < file.size(); block += block_size) {
+    const std::string_view data = file.substr(block, block_size);
+    const std::size_t last = std::min(data.size() - std::min<std::size_t>(data.size(), 4), block_size - 5);
+    for (std::size_t i = data.find('\xEF', 7); i < last; i = data.find('\xEF', i + 1)) {
+      if (static_cast<byte>(data[i + 1]) != 0x81) continue;
+      const auto digit = [&](std::size_t at) { return static_cast<byte>(data[at]) - 0xB0; };
+      numbers.insert(100 * digit(i + 2) + 10 * digit(i + 3) + digit(i + 4));
+    }
+  }
+  return numbers;
+}
+
+// Where the data of the work whose header stands at `from` end, short of `limit`.
+std::uint64_t data_end(std::string_view file, std::uint64_t from, std::uint64_t limit) {
+  constexpr std::string_view end_code = "\xF0\xFE";
+  const std::size_t end = file.substr(0, limit).find(end_code, from);
+  return end == std::string_view::npos ? limit : end;
+}
+
+}  // namespace
+
+WorkList list_works(std::string_view author_file) {
+  WorkList list;
+  std::set<std::string> errors;
+  std::set<int> numbers = header_numbers(author_file);
+  // Without a header the search has nothing to find, but it still says what
+  // is wrong with the file.
+  if (numbers.empty()) numbers.insert(1);
+  for (const int work : numbers) {
+    MemoryInput input(author_file);
+    std::ostringstream out;
+    Messages messages(out);
+    try {
+      ByteSource source(input, messages);
+      if (source.find_work(work)) list.works.push_back({work, source.offset() + std::uint64_t{1}, 0});
+    } catch (const FatalExit&) {
+      errors.insert(out.str());
+    }
+  }
+  std::sort(list.works.begin(), list.works.end(),
+            [](const ListedWork& a, const ListedWork& b) { return a.header < b.header; });
+  for (std::size_t i = 0; i < list.works.size(); ++i) {
+    const std::uint64_t next = i + 1 < list.works.size() ? list.works[i + 1].header : author_file.size();
+    list.works[i].bytes = data_end(author_file, list.works[i].header, next) - list.works[i].header;
+  }
+  for (const std::string& error : errors) list.errors += error;
+  return list;
+}
+
+}  // namespace scrivel
