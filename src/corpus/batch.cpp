@@ -1,0 +1,191 @@
+#include "corpus/batch.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "files.h"
+#include "scrivel.h"
+
+namespace scrivel::corpus {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file's temporary name beside its own: hidden, and told apart from
+// those of another process that writes into the same directory.
+fs::path temporary_name(const fs::path& final_path) {
+  std::string name = ".";
+  name += final_path.filename().string();
+  name += ".part";
+  name += std::to_string(::getpid());
+  return final_path.parent_path() / name;
+}
+
+// The document of one conversion, created under a temporary name; `commit`
+// gives it its own name, and what is not committed is removed.
+class StagedDocument : public FileSystem {
+ public:
+  explicit StagedDocument(fs::path out) : out_(std::move(out)) {}
+  ~StagedDocument() override { discard(); }
+  StagedDocument(const StagedDocument&) = delete;
+  StagedDocument& operator=(const StagedDocument&) = delete;
+
+  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
+  std::unique_ptr<OutputFile> create_output(const std::string& name) override {
+    final_ = out_ / name;
+    temporary_ = temporary_name(final_);
+    return disk_.create_output(temporary_.string());
+  }
+
+  bool created() const { return !temporary_.empty(); }
+  // False when the rename fails; the document is then removed.
+  bool commit() {
+    std::error_code error;
+    fs::rename(temporary_, final_, error);
+    if (!error) temporary_.clear();
+    return !error;
+  }
+  void discard() {
+    std::error_code ignored;
+    if (created()) fs::remove(temporary_, ignored);
+    temporary_.clear();
+  }
+
+ private:
+  fs::path out_;
+  fs::path final_;
+  fs::path temporary_;
+  // The batch keeps the cores busy with conversions: no writer threads.
+  DiskFiles disk_{DiskFiles::Writing::in_turn};
+};
+
+// Writes a whole file under a temporary name, then gives it its own.
+bool write_whole(const fs::path& path, const std::string& text) {
+  const fs::path temporary = temporary_name(path);
+  std::ofstream(temporary, std::ios::binary) << text;
+  std::error_code error;
+  if (fs::file_size(temporary, error) == text.size() && !error) fs::rename(temporary, path, error);
+  if (!error) return true;
+  fs::remove(temporary, error);
+  return false;
+}
+
+struct Outcome {
+  enum class Kind { converted, warned, failed } kind;
+  std::string failure;  // what went wrong, for standard error
+};
+
+// The lines a conversion prints besides its first and last: warnings and errors.
+bool has_notes(const std::string& printed) {
+  std::istringstream lines(printed);
+  for (std::string line; std::getline(lines, line);)
+    if (!line.starts_with("reading ") && !line.ends_with(" blocks were read")) return true;
+  return false;
+}
+
+std::string failure_in(const std::string& printed) {
+  std::istringstream lines(printed);
+  for (std::string line; std::getline(lines, line);)
+    if (line.starts_with("Error") || line.starts_with("Cannot")) return line;
+  return "";
+}
+
+Outcome convert_job(const Job& job, const BatchSettings& settings) {
+  std::ostringstream printed;
+  StagedDocument document(settings.out);
+  int status = 1;
+  DiskFiles disk;
+  if (const std::unique_ptr<InputFile> input = disk.open_input(job.path)) {
+    status = convert(*input, {job.author, job.work, settings.rtf, job.path}, document, printed);
+  } else {
+    printed << "Cannot open file: " << job.path << "\n";
+  }
+  const std::string messages = printed.str();
+  const std::string stem = "sv" + std::to_string(job.author) + "_" + std::to_string(job.work);
+  const bool logged = write_whole(settings.out / (stem + ".log"), settings.config_note + messages);
+  if (status != 0 || !document.created()) return {Outcome::Kind::failed, failure_in(messages)};
+  if (!document.commit()) return {Outcome::Kind::failed, "cannot give the document its name in " + settings.out.string()};
+  if (!logged) return {Outcome::Kind::failed, "cannot write " + stem + ".log"};
+  return {has_notes(messages) ? Outcome::Kind::warned : Outcome::Kind::converted, ""};
+}
+
+// The line on a terminal that says how far the batch is.
+class Progress {
+ public:
+  Progress(Console& console, const std::vector<Job>& jobs) : console_(console), works_(jobs.size()) {
+    for (const Job& job : jobs) bytes_ += job.bytes;
+  }
+
+  void work_done(const Job& job) {
+    ++works_done_;
+    bytes_done_ += job.bytes;
+    if (!console_.progress) return;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0 ? bytes_done_ / seconds : 0;
+    const double left = rate > 0 ? (bytes_ - bytes_done_) / rate : 0;
+    char line[160];
+    std::snprintf(line, sizeof line, "\r%zu/%zu works, %.1f/%.1f MB, %.1f MB/s, %.0f s left   ", works_done_,
+                  works_, bytes_done_ / 1e6, bytes_ / 1e6, rate / 1e6, left);
+    console_.err << line << std::flush;
+  }
+  void finish() {
+    if (console_.progress && works_done_ > 0) console_.err << "\r" << std::string(79, ' ') << "\r";
+  }
+
+ private:
+  Console& console_;
+  std::size_t works_;
+  std::size_t works_done_ = 0;
+  double bytes_ = 0;
+  double bytes_done_ = 0;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
+                 const std::function<void(std::size_t)>& each) {
+  std::atomic<std::size_t> next{0};
+  const auto work_through = [&] {
+    for (std::size_t i = next++; i < count && stop.load() == 0; i = next++) each(i);
+  };
+  std::vector<std::jthread> workers;
+  for (std::size_t i = 1; i < std::min<std::size_t>(jobs, count); ++i) workers.emplace_back(work_through);
+  work_through();
+}
+
+BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console) {
+  BatchSummary summary;
+  Progress progress(console, jobs);
+  std::mutex mutex;  // over the summary, the progress and the console
+  in_parallel(jobs.size(), settings.jobs, console.stop, [&](std::size_t i) {
+    const Outcome outcome = convert_job(jobs[i], settings);
+    const std::lock_guard lock(mutex);
+    switch (outcome.kind) {
+      case Outcome::Kind::converted: ++summary.converted; break;
+      case Outcome::Kind::warned: ++summary.converted, ++summary.with_warnings; break;
+      case Outcome::Kind::failed:
+        ++summary.failed;
+        progress.finish();
+        console.err << "scrivel-corpus: " << jobs[i].path << " work " << jobs[i].work << " failed: "
+                    << outcome.failure << "\n";
+        break;
+    }
+    summary.bytes += jobs[i].bytes;
+    progress.work_done(jobs[i]);
+  });
+  progress.finish();
+  summary.not_started = static_cast<int>(jobs.size()) - summary.converted - summary.failed;
+  return summary;
+}
+
+}  // namespace scrivel::corpus

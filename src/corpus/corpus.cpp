@@ -1,0 +1,262 @@
+#include "corpus/corpus.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "corpus/batch.h"
+#include "corpus/options.h"
+#include "files.h"
+#include "input/byte_source.h"
+#include "input/config.h"
+#include "input/work_list.h"
+#include "scrivel.h"
+
+namespace scrivel::corpus {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int usage_status = 2;
+constexpr const char* version = SCRIVEL_VERSION;
+
+constexpr const char* help =
+    "scrivel-corpus: lists and converts the works of TLG author files, many at once.\n"
+    "\n"
+    "  scrivel-corpus list    [--corpus DIR] [AUTHOR...]\n"
+    "      One line per work, tab-separated, under the header\n"
+    "      'author work block offset bytes': the block and the offset in it where\n"
+    "      the work's header stands, and how many bytes its data take.\n"
+    "  scrivel-corpus convert [--corpus DIR] [--format html|rtf] [--out DIR] [--jobs N] [AUTHOR[:WORK]...]\n"
+    "      Converts every work named, every work of each AUTHOR, or, with none\n"
+    "      named, every work of every tlgNNNN.txt in the corpus, N at a time.\n"
+    "      Each document is the one 'scrivel AUTHOR WORK' writes; its messages\n"
+    "      go into svAUTHOR_WORK.log beside it. A document appears only whole.\n"
+    "\n"
+    "Options:\n"
+    "  --corpus DIR   the directory of the author files (default: the first line\n"
+    "                 of ./scrivel.cfg, else the current directory)\n"
+    "  --format FMT   html or rtf (default: as ./scrivel.cfg says, else rtf)\n"
+    "  --out DIR      where the documents and logs go (default: .)\n"
+    "  --jobs N       works converted at once (default: one per core)\n"
+    "  --help         this text;  --version  the version\n"
+    "\n"
+    "Exit status: 0 every work converted (warnings inside works are fine);\n"
+    "1 some work or author file failed; 2 usage; 130 stopped by Ctrl-C\n"
+    "(128 + the signal's number for another signal that stops it).\n";
+
+// Where the author files are and what the documents become, from the
+// command line and, for what it leaves open, from ./scrivel.cfg.
+struct Settings {
+  std::string prefix;  // the author file's name is appended to it
+  int rtf = 1;
+  std::string config_note;  // what reading scrivel.cfg printed, which each log repeats as scrivel would
+  fs::path out;
+  int jobs = 1;
+
+  std::string path_of(int author) const { return prefix + author_file_name(author); }
+  // The directory that holds the author files, and the start of their names in it.
+  fs::path directory() const {
+    const std::size_t slash = prefix.rfind('/');
+    return slash == std::string::npos ? fs::path(".") : fs::path(prefix.substr(0, slash + 1));
+  }
+};
+
+// Fails with a message and a status, before any work is done.
+struct Refusal {
+  int status;
+  std::string message;
+};
+
+Settings settings_of(const Options& options) {
+  Settings settings;
+  DiskFiles files;
+  const bool configured = files.read_text("scrivel.cfg").has_value();
+  if (configured && (!options.corpus || !options.rtf)) {
+    std::ostringstream printed;
+    Messages messages(printed);
+    try {
+      const Config config = read_config(files, messages);
+      settings.prefix = config.directory;
+      settings.rtf = config.rtf;
+      if (!options.rtf) settings.config_note = printed.str();
+    } catch (const FatalExit& exit) {
+      throw Refusal{exit.status, "scrivel.cfg: " + printed.str()};
+    }
+  }
+  if (options.corpus) {
+    settings.prefix = *options.corpus;
+    if (!settings.prefix.empty() && !settings.prefix.ends_with('/')) settings.prefix += '/';
+  }
+  if (options.rtf) settings.rtf = *options.rtf;
+  std::error_code error;
+  if (!fs::is_directory(settings.directory(), error))
+    throw Refusal{usage_status, "no corpus directory " + settings.directory().string()};
+  settings.out = options.out;
+  if (options.command == Options::Command::convert) {
+    if (!fs::is_directory(settings.out, error)) throw Refusal{usage_status, "no --out directory " + options.out};
+    if (::access(settings.out.c_str(), W_OK) != 0) throw Refusal{1, "cannot write into " + options.out};
+  }
+  settings.jobs = options.jobs > 0 ? options.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  return settings;
+}
+
+// The numbers of every tlgNNNN.txt in the corpus directory, in order.
+std::vector<int> authors_in(const Settings& settings) {
+  const fs::path directory = settings.directory();
+  const std::string start = settings.prefix.substr(settings.prefix.rfind('/') + 1) + "tlg";
+  std::vector<int> authors;
+  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
+    const std::string name = entry.path().filename().string();
+    if (name.size() != start.size() + 8 || !name.starts_with(start) || !name.ends_with(".txt")) continue;
+    const char* digits = name.data() + start.size();
+    int author = 0;
+    if (!std::all_of(digits, digits + 4, [](char c) { return c >= '0' && c <= '9'; })) continue;
+    std::from_chars(digits, digits + 4, author);
+    authors.push_back(author);
+  }
+  std::sort(authors.begin(), authors.end());
+  return authors;
+}
+
+// The whole author file, read at once; nothing when it is missing,
+// unreadable or a directory.
+std::optional<std::string> read_author_file(const std::string& path) {
+  std::error_code error;
+  if (fs::is_directory(path, error)) return std::nullopt;
+  const std::uintmax_t size = fs::file_size(path, error);
+  std::FILE* file = error ? nullptr : std::fopen(path.c_str(), "rb");
+  if (!file) return std::nullopt;
+  std::string data(size, '\0');
+  const bool whole = std::fread(data.data(), 1, size, file) == size;
+  std::fclose(file);
+  if (!whole) return std::nullopt;
+  return data;
+}
+
+// The author files a command covers: those named, or every one.
+std::vector<Target> targets_of(const Options& options, const Settings& settings) {
+  if (!options.targets.empty()) return options.targets;
+  std::vector<Target> all;
+  for (const int author : authors_in(settings)) all.push_back({author, std::nullopt});
+  return all;
+}
+
+int list_command(const Options& options, const Settings& settings, Console& console) {
+  int status = 0;
+  console.out << "author\twork\tblock\toffset\tbytes\n";
+  std::set<int> listed;
+  for (const Target& target : targets_of(options, settings)) {
+    if (!listed.insert(target.author).second) continue;
+    const std::string path = settings.path_of(target.author);
+    const std::optional<std::string> file = read_author_file(path);
+    if (!file) {
+      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      status = 1;
+      continue;
+    }
+    const WorkList list = list_works(*file);
+    for (const ListedWork& work : list.works)
+      console.out << target.author << '\t' << work.work << '\t' << work.header / block_size << '\t'
+                  << work.header % block_size << '\t' << work.bytes << '\n';
+    if (!list.errors.empty()) {
+      console.err << "scrivel-corpus: " << path << ": " << list.errors;
+      status = 1;
+    }
+  }
+  console.out.flush();
+  return status;
+}
+
+// The works a conversion covers, each once: those named, and every work of
+// each author named alone. The author files are listed `jobs` at a time,
+// since each listing reads its whole file.
+std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& status) {
+  const std::vector<Target> targets = targets_of(options, settings);
+  std::vector<std::optional<WorkList>> lists(targets.size());
+  in_parallel(targets.size(), settings.jobs, console.stop, [&](std::size_t i) {
+    if (const auto file = read_author_file(settings.path_of(targets[i].author))) lists[i] = list_works(*file);
+  });
+  if (console.stop.load() != 0) return {};
+  std::vector<Job> jobs;
+  std::set<std::pair<int, int>> taken;
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    const Target& target = targets[i];
+    const std::string path = settings.path_of(target.author);
+    if (!lists[i]) {
+      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      status = 1;
+      continue;
+    }
+    if (!target.work && !lists[i]->errors.empty()) {
+      console.err << "scrivel-corpus: " << path << ": " << lists[i]->errors;
+      status = 1;
+    }
+    for (const ListedWork& work : lists[i]->works) {
+      if (target.work && *target.work != work.work) continue;
+      if (taken.insert({target.author, work.work}).second) jobs.push_back({target.author, work.work, path, work.bytes});
+    }
+    // A work named that the list does not hold: its conversion says why.
+    if (target.work && taken.insert({target.author, *target.work}).second)
+      jobs.push_back({target.author, *target.work, path, 0});
+  }
+  return jobs;
+}
+
+int convert_command(const Options& options, const Settings& settings, Console& console) {
+  const auto start = std::chrono::steady_clock::now();
+  int status = 0;
+  const std::vector<Job> jobs = jobs_of(options, settings, console, status);
+  const BatchSummary summary =
+      convert_batch(jobs, {settings.rtf, settings.config_note, settings.out, settings.jobs}, console);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  char line[200];
+  std::snprintf(line, sizeof line,
+                "scrivel-corpus: %d works converted, %d with warnings, %d failed, %.1f MB of input, %.1f s\n",
+                summary.converted, summary.with_warnings, summary.failed, summary.bytes / 1e6, seconds);
+  console.err << line;
+  if (summary.not_started > 0) console.err << "scrivel-corpus: stopped; " << summary.not_started << " works not started\n";
+  if (console.stop.load() != 0) return 128 + console.stop.load();
+  return summary.failed > 0 ? 1 : status;
+}
+
+}  // namespace
+
+int run_corpus(const std::vector<std::string>& args, Console& console) {
+  std::string error;
+  const std::optional<Options> options = parse_options(args, error);
+  if (!options) {
+    console.err << "scrivel-corpus: " << error << "\n" << usage;
+    return usage_status;
+  }
+  switch (options->command) {
+    case Options::Command::help:
+      console.out << help;
+      return 0;
+    case Options::Command::version:
+      console.out << "scrivel-corpus " << version << "\n";
+      return 0;
+    default:
+      break;
+  }
+  try {
+    const Settings settings = settings_of(*options);
+    if (options->command == Options::Command::list) return list_command(*options, settings, console);
+    return convert_command(*options, settings, console);
+  } catch (const Refusal& refusal) {
+    console.err << "scrivel-corpus: " << refusal.message << (refusal.message.ends_with('\n') ? "" : "\n");
+    if (refusal.status == usage_status) console.err << usage;
+    return refusal.status;
+  }
+}
+
+}  // namespace scrivel::corpus

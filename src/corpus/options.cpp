@@ -1,0 +1,137 @@
+#include "corpus/options.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace scrivel::corpus {
+namespace {
+
+constexpr int max_author = 9999;
+constexpr int max_work = 999;  // a work header holds three digits
+constexpr int max_jobs = 4096;
+
+// A whole decimal number from 0 to `max`, nothing else.
+std::optional<int> number_in(std::string_view text, int max) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < 0 || value > max)
+    return std::nullopt;
+  return value;
+}
+
+std::optional<Target> target_of(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  const auto author = number_in(text.substr(0, colon), max_author);
+  if (!author) return std::nullopt;
+  Target target{*author, std::nullopt};
+  if (colon == std::string_view::npos) return target;
+  target.work = number_in(text.substr(colon + 1), max_work);
+  if (!target.work) return std::nullopt;
+  return target;
+}
+
+// Reads the options that take a value, as --name VALUE or --name=VALUE.
+class ArgumentReader {
+ public:
+  ArgumentReader(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+
+  bool done() const { return i_ >= args_.size(); }
+  const std::string& current() const { return args_[i_]; }
+  void advance() { ++i_; }
+
+  // Whether the current argument is option `name`; its value goes into `value`,
+  // and a missing one is an error.
+  bool option(std::string_view name, std::optional<std::string>& value) {
+    const std::string_view arg = args_[i_];
+    value.reset();
+    if (arg == name) {
+      if (i_ + 1 < args_.size()) {
+        value = args_[++i_];
+      } else {
+        error_ = std::string(name) + " needs a value";
+      }
+      return true;
+    }
+    if (arg.size() > name.size() && arg.starts_with(name) && arg[name.size()] == '=') {
+      value = std::string(arg.substr(name.size() + 1));
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  const std::vector<std::string>& args_;
+  std::string& error_;
+  std::size_t i_ = 1;  // after the command
+};
+
+}  // namespace
+
+const char* const usage =
+    "Usage: scrivel-corpus list    [--corpus DIR] [AUTHOR...]\n"
+    "       scrivel-corpus convert [--corpus DIR] [--format html|rtf] [--out DIR] [--jobs N] [AUTHOR[:WORK]...]\n"
+    "       scrivel-corpus --help | --version\n";
+
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
+  Options options;
+  if (args.empty()) {
+    error = "no command given";
+    return std::nullopt;
+  }
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h") return options;
+  if (command == "--version") {
+    options.command = Options::Command::version;
+    return options;
+  }
+  if (command != "list" && command != "convert") {
+    error = "unknown command '" + command + "'";
+    return std::nullopt;
+  }
+  options.command = command == "list" ? Options::Command::list : Options::Command::convert;
+  const bool converting = options.command == Options::Command::convert;
+  ArgumentReader reader(args, error);
+  for (std::optional<std::string> value; !reader.done(); reader.advance()) {
+    const std::string& arg = reader.current();
+    if (arg == "--help" || arg == "-h") {
+      options.command = Options::Command::help;
+      return options;
+    }
+    if (reader.option("--corpus", value)) {
+      if (!value) return std::nullopt;
+      options.corpus = *value;
+    } else if (converting && reader.option("--format", value)) {
+      if (!value) return std::nullopt;
+      if (*value != "html" && *value != "rtf") {
+        error = "--format must be html or rtf, not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.rtf = *value == "rtf" ? 1 : 0;
+    } else if (converting && reader.option("--out", value)) {
+      if (!value) return std::nullopt;
+      options.out = *value;
+    } else if (converting && reader.option("--jobs", value)) {
+      if (!value) return std::nullopt;
+      const auto jobs = number_in(*value, max_jobs);
+      if (!jobs || *jobs < 1) {
+        error = "--jobs must be a number from 1 to " + std::to_string(max_jobs) + ", not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.jobs = *jobs;
+    } else if (arg.starts_with("-")) {
+      error = "unknown option '" + arg + "'";
+      return std::nullopt;
+    } else {
+      const auto target = target_of(arg);
+      if (!target || (target->work && !converting)) {
+        error = converting ? "'" + arg + "' is no AUTHOR (0 to 9999) or AUTHOR:WORK (work 0 to 999)"
+                           : "'" + arg + "' is no AUTHOR number (0 to 9999)";
+        return std::nullopt;
+      }
+      options.targets.push_back(*target);
+    }
+  }
+  return options;
+}
+
+}  // namespace scrivel::corpus

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace scrivel::corpus {
+
+// An author file, or one work of it.
+struct Target {
+  int author = 0;
+  std::optional<int> work;
+};
+
+// What the command line of scrivel-corpus asks for.
+struct Options {
+  enum class Command { list, convert, help, version };
+  Command command = Command::help;
+  std::optional<std::string> corpus;  // --corpus DIR
+  std::optional<int> rtf;             // --format: 1 RTF, 0 HTML
+  std::string out = ".";              // --out DIR
+  int jobs = 0;                       // --jobs N; 0: one per core
+  std::vector<Target> targets;        // in the order given
+};
+
+// Reads the arguments after the program's name; nothing, after a message
+// in `error`, when they are no valid command line.
+std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error);
+
+extern const char* const usage;
+
+}  // namespace scrivel::corpus

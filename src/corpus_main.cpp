@@ -1,0 +1,30 @@
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "corpus/corpus.h"
+
+namespace {
+
+// The signal that asked the run to stop. Conversions under way finish; no
+// other starts.
+std::atomic<int> stop_signal{0};
+
+extern "C" void ask_to_stop(int signal) { stop_signal.store(signal); }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  struct sigaction action {};
+  action.sa_handler = ask_to_stop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  scrivel::corpus::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, stop_signal};
+  return scrivel::corpus::run_corpus(args, console);
+}

@@ -1,0 +1,211 @@
+// scrivel-corpus on generated corpora: the list agrees with the work search,
+// a batch writes what scrivel writes, and bad input loses nothing.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "author_file_builder.h"
+#include "conversion.h"
+#include "corpus/corpus.h"
+
+namespace scrivel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using authorfile::Builder;
+using authorfile::Bytes;
+
+std::string long_unit(char letter) { return std::string(6000, letter); }
+
+// Works that begin inside a block, at a block start, and in a short last block.
+Bytes three_kinds_of_start() {
+  Bytes file = Builder(7)
+                   .work(1).unit("A")
+                   .work(2).unit("B").unit(long_unit('G')).unit(long_unit('G'))
+                   .block().work(3).unit(long_unit('D')).unit("~[z 1]LOGOS %99")
+                   .work(4).unit("Z")
+                   .finish();
+  while (file.back() == 0) file.pop_back();  // a short last block
+  return file;
+}
+
+std::string tlg_name(int author) {
+  char name[16];
+  std::snprintf(name, sizeof name, "tlg%04d.txt", author);
+  return name;
+}
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_file(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// Runs in a directory of its own with a corpus/ and an out/ folder.
+class Corpus : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    directory_ = fs::temp_directory_path() / ("scrivel-corpus-test-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_ / "corpus");
+    fs::create_directories(directory_ / "out");
+    fs::current_path(directory_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(directory_);
+  }
+  static void add_author(int author, const Bytes& file) { write_file("corpus/" + tlg_name(author), to_string(file)); }
+  Outcome run(std::vector<std::string> args, int stop = 0) {
+    std::ostringstream out, err;
+    std::atomic<int> stop_signal{stop};
+    corpus::Console console{out, err, false, stop_signal};
+    const int status = corpus::run_corpus(args, console);
+    return {status, out.str(), err.str()};
+  }
+  static std::set<std::string> files_in(const fs::path& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
+    return names;
+  }
+
+  fs::path previous_;
+  fs::path directory_;
+};
+
+TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
+  const Bytes file = three_kinds_of_start();
+  add_author(7, file);
+  const Outcome listed = run({"list", "--corpus", "corpus"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out,
+            "author\twork\tblock\toffset\tbytes\n"
+            "7\t1\t0\t7\t7\n"
+            "7\t2\t0\t14\t16377\n"
+            "7\t3\t2\t7\t6016\n"
+            "7\t4\t2\t6023\t7\n");
+  for (int work = 0; work <= 6; ++work) {
+    const bool found = !convert(file, "html", 7, work).document.empty();
+    EXPECT_EQ(found, listed.out.find("7\t" + std::to_string(work) + "\t") != std::string::npos) << work;
+  }
+}
+
+TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
+  const Bytes first = three_kinds_of_start();
+  const Bytes second = Builder(12).work(1).unit("~[z 1]*MH=NIN").work(3).unit("%99 LOGOS").finish();
+  add_author(7, first);
+  add_author(12, second);
+  const Outcome batch = run({"convert", "--corpus", "corpus/", "--format", "rtf", "--out", "out", "--jobs", "3"});
+  EXPECT_EQ(batch.status, 0) << batch.err;
+  EXPECT_TRUE(batch.err.starts_with("scrivel-corpus: 6 works converted, 2 with warnings, 0 failed")) << batch.err;
+  const std::set<std::string> expected = {"sv7_1.rtf", "sv7_1.log", "sv7_2.rtf", "sv7_2.log", "sv7_3.rtf",
+                                          "sv7_3.log", "sv7_4.rtf", "sv7_4.log", "sv12_1.rtf", "sv12_1.log",
+                                          "sv12_3.rtf", "sv12_3.log"};
+  EXPECT_EQ(files_in("out"), expected);
+  for (const auto& [author, work, file] : std::vector<std::tuple<int, int, Bytes>>{
+           {7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
+    const std::string stem = "out/sv" + std::to_string(author) + "_" + std::to_string(work);
+    const Conversion alone = scrivel::convert(to_string(file), {author, work, 1, "corpus/" + tlg_name(author)});
+    EXPECT_EQ(read_file(stem + ".rtf"), alone.document) << stem;
+    EXPECT_EQ(read_file(stem + ".log"), alone.messages) << stem;
+  }
+}
+
+// Each bad input has its message and costs nothing else: the sound author
+// file beside it is converted whole.
+TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  fs::create_directory("corpus/" + tlg_name(2));
+  add_author(3, {});
+  add_author(4, Bytes(5, 0xEF));
+  Bytes no_end = Builder(5).work(1).unit("LOGOS").finish();
+  no_end.resize(16);  // the headers and "LOG"
+  add_author(5, no_end);
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "1", "2", "3", "4", "5", "1:1", "1:9"});
+  EXPECT_EQ(batch.status, 1);
+  for (const std::string expected :
+       {"Cannot open file: corpus/tlg0002.txt", "corpus/tlg0003.txt: Error 001: Unexpected data, count=7",
+        "corpus/tlg0004.txt: Error 001: Unexpected data, count=7",
+        "corpus/tlg0005.txt work 1 failed: Error 004: unexpected end of file, offset:F",
+        "corpus/tlg0001.txt work 9 failed: Error 003: EF 81 not found (wrong work-number?)",
+        "1 works converted, 0 with warnings, 2 failed"})
+    EXPECT_NE(batch.err.find(expected), std::string::npos) << expected << " in\n" << batch.err;
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.rtf", "sv1_1.log", "sv5_1.log", "sv1_9.log"}));
+}
+
+TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {
+  add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").work(3).unit("C").finish());
+  fs::create_symlink("/dev/full", "out/.sv1_2.html.part" + std::to_string(::getpid()));
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "--jobs", "1"});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("work 2 failed: Cannot open/write to 'sv1_2.html'"), std::string::npos) << batch.err;
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log", "sv1_3.html", "sv1_3.log"}));
+  EXPECT_TRUE(read_file("out/sv1_1.html").ends_with("</html>\n"));
+}
+
+TEST_F(Corpus, AStopBeforeTheFirstWorkStartsNone) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  const Outcome stopped = run({"convert", "--corpus", "corpus", "--out", "out"}, SIGINT);
+  EXPECT_EQ(stopped.status, 130);
+  EXPECT_TRUE(files_in("out").empty());
+}
+
+TEST_F(Corpus, SettingsComeFromScrivelCfgUnlessGiven) {
+  fs::create_directory("elsewhere");
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  fs::rename("corpus/tlg0001.txt", "elsewhere/tlg0001.txt");
+  write_file("scrivel.cfg", "elsewhere/\n");
+  const Outcome batch = run({"convert", "--out", "out", "1"});
+  EXPECT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(read_file("out/sv1_1.log"),
+            "error reading format type from 'cfg' file, using rtf as deafault\n"
+            "reading elsewhere/tlg0001.txt work 1\n1 blocks were read\n");
+  EXPECT_EQ(run({"convert", "--out", "out", "--format", "html", "1"}).status, 0);
+  EXPECT_EQ(read_file("out/sv1_1.log"), "reading elsewhere/tlg0001.txt work 1\n1 blocks were read\n");
+  EXPECT_TRUE(fs::exists("out/sv1_1.html"));
+}
+
+TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
+  const std::vector<std::vector<std::string>> bad = {
+      {},
+      {"show"},
+      {"list", "--format", "html"},
+      {"list", "1:2"},
+      {"convert", "--jobs", "0"},
+      {"convert", "--jobs"},
+      {"convert", "--format", "pdf"},
+      {"convert", "10000"},
+      {"convert", "1:1000"},
+      {"convert", "x"},
+      {"convert", "--corpus", "missing"},
+      {"convert", "--out", "missing"},
+  };
+  for (const auto& args : bad) {
+    const Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);
+    EXPECT_TRUE(r.err.starts_with("scrivel-corpus: ")) << r.err;
+    EXPECT_NE(r.err.find("Usage: scrivel-corpus"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(run({"--version"}).out, "scrivel-corpus 4.0\n");
+  EXPECT_NE(run({"--help"}).out.find("Exit status"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace scrivel::testing
