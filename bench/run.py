@@ -130,4 +130,5 @@ def main():
     subprocess.run([ROOT / "bench" / "work_search.sh", build], check=True)
 
 
-main()
+if __name__ == "__main__":
+    main()
