@@ -14,11 +14,17 @@ command -v soffice >/dev/null || packages+=(libreoffice-writer-nogui)
 [ -x /usr/bin/chromium ] || packages+=(chromium)
 [ -f /usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf ] || packages+=(fonts-dejavu-core)
 command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 if [ ${#packages[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
   apt-get install -y "${packages[@]}"
 fi
-command -v npm >/dev/null || { echo "install.sh: npm is missing (Node.js 20 or newer with npm is needed)" >&2; exit 1; }
 cd "$here"
-PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund
+export PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1
+if [ "$(node -p 'process.versions.node.split(".")[0]')" -ge 20 ]; then
+  npm ci --no-audit --no-fund
+else
+  # Debian 12 ships Node.js 18: the last playwright-core that runs on it.
+  npm install --no-save --no-package-lock --no-audit --no-fund playwright-core@1.61.1
+fi

@@ -6,7 +6,7 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 missing=()
-command -v node >/dev/null || missing+=("Node.js 20 or newer (node)")
+command -v node >/dev/null || missing+=("Node.js 18 or newer (node)")
 command -v soffice >/dev/null || missing+=("LibreOffice (soffice)")
 [ -x /usr/bin/chromium ] || missing+=("Chromium (/usr/bin/chromium)")
 [ -f "$here/node_modules/playwright-core/package.json" ] || missing+=("playwright-core (npm ci in tests/readers)")
