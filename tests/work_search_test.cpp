@@ -81,6 +81,13 @@ TEST(WorkSearch, FindsWorksWhereverTheyBegin) {
   EXPECT_TRUE(notes_of(convert(cut, "html", 1, 5).messages).starts_with(opening_error(header_offset(file, 5))));
 }
 
+// The first work's header opens block 0, and block 1's start header names it
+// again: the work is read from block 0.
+TEST(WorkSearch, ReadsAFirstWorkThatRunsOnFromItsStart) {
+  const Bytes file = Builder(1).work(1).unit("A").unit(long_unit('B')).unit(long_unit('G')).work(2).unit("D").finish();
+  EXPECT_EQ(body_of(convert(file, "html", 1, 1).document, false), "α" + repeat("β", 6000) + repeat("γ", 6000));
+}
+
 TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
   const Bytes file = Builder(1).work(2).unit("A").work(4).unit("B").finish();
   for (const int work : {0, -3, 3, 5, 999}) {
