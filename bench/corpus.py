@@ -4,8 +4,8 @@
     python3 bench/corpus.py [build-dir] [--runs N]
 
 Builds, with the author-file builder, a corpus of 210 author files of about
-1.3 MB each (268 MiB in all), each holding three to seven works of Homeric
-verse with a citation code at every line and signs here and there. Then it
+1.3 MB each (268 MiB in all), each holding three to seven works of verses of
+Homeric words drawn at random with a citation code at every line and signs here and there. Then it
 times, N times each (3 by default), `scrivel-corpus list` over the whole
 corpus, `scrivel-corpus convert` with --jobs 1 and with --jobs 2, and single
 `scrivel` runs over the same works, one after the other, and reports each
@@ -24,13 +24,13 @@ import tempfile
 import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
-from run import DECORATIONS, verses  # noqa: E402
+from run import DECORATIONS, random_verse, vocabulary  # noqa: E402
 
 AUTHORS = 210
 VERSES_PER_AUTHOR = 23_000
 
 
-def write_author(path, author, pool, rng):
+def write_author(path, author, words, rng):
     """Three to seven works of unequal length, together VERSES_PER_AUTHOR verses."""
     works = rng.randint(3, 7)
     cuts = sorted(rng.sample(range(1, VERSES_PER_AUTHOR), works - 1))
@@ -42,7 +42,7 @@ def write_author(path, author, pool, rng):
             for n in range(length):
                 book, line = divmod(n, 600)
                 code = f"~[z {book + 1} line 1]" if line == 0 else f"~[line {line + 1}]"
-                verse = pool[(n * 7 + work) % len(pool)]
+                verse = random_verse(rng, words)
                 if n % 25 == 0:
                     before, after = DECORATIONS[(n // 25) % len(DECORATIONS)]
                     verse = before + verse + after
@@ -63,7 +63,7 @@ def main():
     build = pathlib.Path(args.build).resolve()
     corpus_tool, scrivel = str(build / "scrivel-corpus"), str(build / "scrivel")
     tlgbuild = str(build / "tools" / "authorfile" / "tlgbuild")
-    pool = list(verses())
+    words = vocabulary()
     rng = random.Random(1)
     base = "/dev/shm" if os.path.isdir("/dev/shm") else None
     with tempfile.TemporaryDirectory(dir=base) as tmp:
@@ -72,7 +72,7 @@ def main():
         corpus.mkdir()
         for author in range(1, AUTHORS + 1):
             source = tmp / "author.src"
-            write_author(source, author, pool, rng)
+            write_author(source, author, words, rng)
             subprocess.run([tlgbuild, source, corpus / f"tlg{author:04d}.txt"], check=True)
         source.unlink()
         (tmp / "scrivel.cfg").write_text("corpus/\nhtml\n")

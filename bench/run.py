@@ -4,19 +4,21 @@
     python3 bench/run.py [build-dir] [--runs N]
 
 Builds, with the author-file builder, a realistic author file of about 70 MiB
-(Homeric verse in Beta Code, a citation code at every line, signs and
-formatting here and there) whose first work fills most of it, converts that
+(verses of Homeric words drawn at random, seeded, in Beta Code, a citation
+code at every line, signs and formatting here and there) whose first work fills most of it, converts that
 work in both formats several times, and reports the median input throughput,
 the spread, the output size and the peak resident memory; then the same for a
 1 MiB work (the memory must not grow with the work), a plain copy of the same
 input and output bytes and the program with its document written from the
-decoding thread, timed in turn with it, and the bytes that the work search
-reads (bench/work_search.sh).
+decoding thread, timed in turn with it, the instructions per input byte that
+callgrind counts on a 3 MiB work, and the bytes that the work search reads
+(bench/work_search.sh).
 """
 import argparse
-import itertools
 import os
 import pathlib
+import random
+import re
 import statistics
 import subprocess
 import sys
@@ -45,19 +47,33 @@ def verses():
             yield line[line.index("]") + 1:]
 
 
-def write_source(path, verse_count):
-    """Work 1: `verse_count` verses in books of 600 lines; then a small work 2."""
-    pool = list(verses())
+def vocabulary():
+    """Every word of the sample's verses, with the punctuation that follows
+    it, as often as it occurs there."""
+    return [word for verse in verses() for word in verse.split()]
+
+
+def random_verse(rng, words):
+    """Six to nine words drawn at random, so that no pattern repeats."""
+    return " ".join(rng.choice(words) for _ in range(rng.randint(6, 9)))
+
+
+def write_source(path, verse_count, seed=1):
+    """Work 1: `verse_count` verses of random words (seeded, so the same each
+    time) in books of 600 lines; then a small work 2."""
+    rng = random.Random(seed)
+    words = vocabulary()
     with open(path, "w") as out:
         out.write("~author 1\n~work 1\n")
-        for n, verse in zip(range(verse_count), itertools.cycle(pool)):
+        for n in range(verse_count):
+            verse = random_verse(rng, words)
             book, line = divmod(n, 600)
             code = f"~[z {book + 1} line 1]" if line == 0 else f"~[line {line + 1}]"
             if n % 25 == 0:
                 before, after = DECORATIONS[(n // 25) % len(DECORATIONS)]
                 verse = before + verse + after
             out.write(code + verse + "\n")
-        out.write("~work 2\n~[z 1 line 1]" + pool[0] + "\n")
+        out.write("~work 2\n~[z 1 line 1]" + random_verse(rng, words) + "\n")
 
 
 def timed_run(command, cwd):
@@ -89,6 +105,15 @@ def copy_command(directory, input_path, output_size):
     return ["sh", "-c", f"cat {input_path} > /dev/null && head -c {output_size} /dev/zero > {directory / 'copy.out'}"]
 
 
+def instructions_per_byte(scrivel, directory):
+    """Machine instructions per input byte of one conversion, counted by
+    callgrind: a figure that does not move with the machine's load."""
+    result = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", scrivel, "1", "1"],
+                            cwd=directory, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
+    refs = int(re.search(r"refs:\s+([\d,]+)", result.stderr).group(1).replace(",", ""))
+    return refs / (directory / "tlg0001.txt").stat().st_size
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build", nargs="?", default=str(ROOT / "build"))
@@ -101,7 +126,7 @@ def main():
     base = "/dev/shm" if os.path.isdir("/dev/shm") else None  # memory, so that the disk does not set the pace
     with tempfile.TemporaryDirectory(dir=base) as tmp:
         tmp = pathlib.Path(tmp)
-        for name, verses_wanted in (("large", 1_450_000), ("small", 22_000)):
+        for name, verses_wanted in (("large", 1_450_000), ("small", 22_000), ("slice", 55_000)):
             directory = tmp / name
             directory.mkdir()
             write_source(directory / "tlg0001.src", verses_wanted)
@@ -121,7 +146,9 @@ def main():
                 [[scrivel, "1", "1"], [writer_in_turn, "1", "1"], copy_command(large, large / "tlg0001.txt", output_size)],
                 large, args.runs)
             median = statistics.median(times)
-            print(f"{fmt}: median {median:.3f} s ({times[0]:.3f} to {times[-1]:.3f} over {args.runs} runs), "
+            (tmp / "slice" / "scrivel.cfg").write_text(f"\n{fmt}\n")
+            instructions = instructions_per_byte(scrivel, tmp / "slice")
+            print(f"{fmt}: {instructions:.1f} instructions per input byte; median {median:.3f} s ({times[0]:.3f} to {times[-1]:.3f} over {args.runs} runs), "
                   f"{input_size / median / 1e6:.0f} MB/s of input; output {output_size / 2**20:.1f} MiB; "
                   f"peak RSS {rss} KiB (1 MiB work: {small_rss} KiB); "
                   f"plain copy {statistics.median(copy):.3f} s, scrivel takes {median / statistics.median(copy):.2f} times as long; "
