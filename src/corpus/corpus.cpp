@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -64,7 +63,7 @@ struct Settings {
   int jobs = 1;
 
   std::string path_of(int author) const { return prefix + author_file_name(author); }
-  // The directory that holds the author files, and the start of their names in it.
+  // The directory that holds the author files: the prefix up to its last "/".
   fs::path directory() const {
     const std::size_t slash = prefix.rfind('/');
     return slash == std::string::npos ? fs::path(".") : fs::path(prefix.substr(0, slash + 1));
