@@ -72,5 +72,21 @@ TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
   EXPECT_TRUE(body_of(html.document, false).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
 }
 
+// Long words whose letters take the slow path (J, and a vowel with a mark
+// that no precomposed letter carries) fill and refill the document's buffer
+// in the middle of a word: each word comes out as the first one does.
+TEST(Faults, WordsOfLettersWithoutAPrecomposedFormAcrossBuffers) {
+  for (const std::string format : {"html", "rtf"}) {
+    for (const int words : {1, 9, 70, 600}) {
+      SCOPED_TRACE(format + " " + std::to_string(words));
+      const std::string word = "JE=*A=IJ ";
+      std::string text, expected;
+      const std::string one = body_of(convert(authorfile::single_work(word), format).document, format == "rtf");
+      for (int i = 0; i < words; ++i) text += word, expected += one;
+      EXPECT_EQ(body_of(convert(authorfile::single_work(text), format).document, format == "rtf"), expected);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace scrivel::testing

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "decode/cursor.h"
 #include "decode/letters.h"
 #include "output/document.h"
 
@@ -30,6 +31,11 @@ class Composer {
   // Records one diacritic sign for the pending (or coming) letter (`setTonosFlag`).
   void setTonosFlag(byte c) { tonosFlag_ |= diacritic_flags[c]; }
 
+  // Takes the letters, asterisks and diacritic signs that follow in the
+  // block, up to the first other byte, in one loop that keeps the pending
+  // letter and the document's room at hand: most of the text passes here.
+  void compose_run(Cursor& in, const LetterClass* classes);
+
   // The byte after the pending letter ends its word: a sigma is final.
   void end_word() { endOfWord_ = 1; }
   // Writes the pending letter and starts afresh; done before anything that is no letter.
@@ -47,6 +53,8 @@ class Composer {
   }
   void resetflags() { letter_ = cap_ = tonosFlag_ = endOfWord_ = 0; }
   void write_uncomposed();
+  // The pending letter of a run that the table has no form for, out of the run's loop.
+  [[gnu::noinline, gnu::cold]] Document::Room write_uncomposed_in_run(bool word_end, std::size_t room_wanted);
 
   Document& document_;
   byte letter_ = 0;  // the pending Beta Code capital, 0 when none

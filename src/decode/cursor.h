@@ -17,6 +17,15 @@ class Cursor {
   byte getnextc() { return c_ = source_.getnextc(); }
   byte c() const { return c_; }
 
+  // The bytes that follow in the block, for a run taken at once: take(n)
+  // hands out n of them, the last becoming the current byte.
+  std::span<const byte> ahead() const { return source_.ahead(); }
+  void take(std::size_t n) {
+    if (n == 0) return;
+    source_.hand_out(n);
+    c_ = source_.ahead().data()[-1];
+  }
+
   // The current byte is to be dispatched again (`buffered`).
   void push_back() { buffered_ = true; }
   // Whether a byte was pushed back; the push-back is cleared.

@@ -35,7 +35,10 @@ int Decoder::scrivel() {
   try {
     for (;;) {
       const byte c = in_.getnextc();
-      if (compose_letter(c)) continue;
+      if (compose_letter(c)) {
+        composer_.compose_run(in_, classes_);
+        continue;
+      }
       if (dispatch_through_pushback(c) == Step::work_ended) break;
     }
   } catch (const EndOfData&) {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "files.h"
 #include "messages.h"
@@ -35,6 +36,11 @@ class ByteSource : public Position {
     if (++bo_ >= length_) load_next_block();
     return buf_[bo_];
   }
+
+  // The bytes of the loaded block after the one most recently handed out,
+  // for a reader that takes a run of them at once with hand_out(n).
+  std::span<const byte> ahead() const { return {buf_ + bo_ + 1, buf_ + length_}; }
+  void hand_out(std::size_t n) { bo_ += static_cast<int>(n); }
 
   // The file offset of the byte most recently handed out (`count`).
   std::uint32_t offset() const override { return block_start_ + static_cast<std::uint32_t>(bo_); }

@@ -83,9 +83,10 @@ void Document::write_marker(MarkerKind kind, int param) {
 }
 
 void Document::write_nonbreaking_blanks(int count) {
-  const Markup& blank = format_.nonbreaking_blank;
-  for (int i = 0; i < count; ++i) write(blank.text);
-  leave(blank.after);
+  const Markup& blanks = format_.three_nonbreaking_blanks;
+  for (; count >= 3; count -= 3) write(blanks.text);
+  if (count > 0) write(blanks.text.substr(0, count * blanks.text.size() / 3));
+  leave(blanks.after);
 }
 
 void Document::write_across_buffers(std::string_view text) {

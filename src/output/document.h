@@ -60,6 +60,23 @@ class Document {
     print_encoded(e);
     return true;
   }
+  // For a run of letters written in one loop: the letter forms, and the room
+  // left in the buffer, a fresh buffer when less than `wanted` is left; the
+  // loop hands back where it stopped writing.
+  struct Room {
+    char* next;
+    char* end;
+  };
+  const EncodedCharacter* letter_forms() const { return letters_; }
+  Room room_for_letters(std::size_t wanted) {
+    if (static_cast<std::size_t>(end_ - next_) < wanted) next_buffer();
+    return {next_, end_};
+  }
+  // A letter ends a pending control word.
+  void letters_written(char* next) {
+    if (next != next_) RTF_NeedSpace_ = false;
+    next_ = next;
+  }
   void printstring(std::string_view s);
   void printspaces(int n) {
     for (int i = 0; i < n; ++i) print(' ');

@@ -147,7 +147,7 @@ constexpr Format rtf_format = {
     rtf_commands,
     {{{{"<<%", true}, ">>"}, {{"<<#", true}, ">>"}, {{"<<special ", true}, ">>"}}},
     {"<</special>>", true},
-    symbol("\\~"),
+    symbol("\\~\\~\\~"),
 };
 
 constexpr Format html_format = {
@@ -173,7 +173,7 @@ constexpr Format html_format = {
     html_commands,
     {{{tag("&lt;&lt;%"), "&gt;&gt;"}, {tag("&lt;&lt;#"), "&gt;&gt;"}, {tag("&lt;&lt;special "), "&gt;&gt;]"}}},
     tag("&lt;&lt;/special&gt;&gt;"),
-    tag("&nbsp;"),
+    tag("&nbsp;&nbsp;&nbsp;"),
 };
 
 }  // namespace

@@ -57,7 +57,7 @@ struct Format {
   std::array<Markup, 28> commands;  // by command number; empty where code writes the command
   std::array<Marker, 3> markers;  // by MarkerKind
   Markup special_end;
-  Markup nonbreaking_blank;
+  Markup three_nonbreaking_blanks;  // three, the run a reference is followed by
 };
 
 // The format of a document: RTF (code page 1253, every character above 127
