@@ -34,7 +34,7 @@ class Composer {
   // Takes the letters, asterisks and diacritic signs that follow in the
   // block, up to the first other byte, in one loop that keeps the pending
   // letter and the document's room at hand: most of the text passes here.
-  void compose_run(Cursor& in, const LetterClass* classes);
+  void compose_run(Cursor& in);
 
   // The byte after the pending letter ends its word: a sigma is final.
   void end_word() { endOfWord_ = 1; }

@@ -36,7 +36,7 @@ int Decoder::scrivel() {
     for (;;) {
       const byte c = in_.getnextc();
       if (compose_letter(c)) {
-        composer_.compose_run(in_, classes_);
+        composer_.compose_run(in_);
         continue;
       }
       if (dispatch_through_pushback(c) == Step::work_ended) break;

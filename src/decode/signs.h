@@ -11,7 +11,7 @@ namespace scrivel {
 // a formatting effect, or a switch between Greek and Latin text.
 class SignHandlers {
  public:
-  static bool is_sign(byte c) { return sign_bytes[c]; }
+  static constexpr bool is_sign(byte c) { return sign_bytes[c]; }
 
   // Handles the sign in the current byte, with the number behind it.
   void handle(Context& context);

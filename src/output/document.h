@@ -81,6 +81,15 @@ class Document {
   void printspaces(int n) {
     for (int i = 0; i < n; ++i) print(' ');
   }
+  // ASCII characters that one of the formats does not write as they stand.
+  static constexpr std::array<bool, 128> needs_care = [] {
+    std::array<bool, 128> care{};
+    for (const char c : {'<', '>', '&', '{', '}', '\\', static_cast<char>(line_break)}) care[c] = true;
+    return care;
+  }();
+  // Whether a control word waits for its delimiter, which the next text settles.
+  bool delimiter_pending() const { return RTF_NeedSpace_; }
+
   // Decimal text of x, valid until the next call.
   const char* itos(int x);
 
@@ -92,13 +101,6 @@ class Document {
   void write_nonbreaking_blanks(int count);
 
  private:
-  // ASCII characters that one of the formats does not write as they stand.
-  static constexpr std::array<bool, 128> needs_care = [] {
-    std::array<bool, 128> care{};
-    for (const char c : {'<', '>', '&', '{', '}', '\\', static_cast<char>(line_break)}) care[c] = true;
-    return care;
-  }();
-
   void print_with_care(int c);
   // A character above ASCII needs no delimiter, and it ends a pending control word.
   void print_encoded(const EncodedCharacter& e) {
