@@ -318,7 +318,7 @@ void CitationTracker::write_citation(Context& context) const {
   reference.append(']');
   if (reference.view().size() > 2) {
     context.document.printstring(reference.view());
-    context.document.write_nonbreaking_blanks(3);
+    context.commands.printcommand(formatting::nonbreaking_blanks, 3);
   }
 }
 
