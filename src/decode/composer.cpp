@@ -1,9 +1,10 @@
 #include "decode/composer.h"
-#include "decode/signs.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+
+#include "decode/signs.h"
 
 namespace scrivel {
 namespace {
@@ -13,10 +14,6 @@ constexpr int combining_acute = 0x0301;
 constexpr int combining_diaeresis = 0x0308;
 constexpr int combining_perispomeni = 0x0342;
 constexpr int combining_ypogegrammeni = 0x0345;
-
-}  // namespace
-
-namespace {
 
 // Letter indices as the run keeps them: a letter's index with its
 // diacritics added later by OR (they take the low seven bits), and the word's

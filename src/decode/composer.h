@@ -31,9 +31,10 @@ class Composer {
   // Records one diacritic sign for the pending (or coming) letter (`setTonosFlag`).
   void setTonosFlag(byte c) { tonosFlag_ |= diacritic_flags[c]; }
 
-  // Takes the letters, asterisks and diacritic signs that follow in the
-  // block, up to the first other byte, in one loop that keeps the pending
-  // letter and the document's room at hand: most of the text passes here.
+  // Takes the letters, asterisks, diacritic signs and plain text between
+  // words that follow in the block, up to the first other byte, in one loop
+  // that keeps the pending letter and the document's room at hand: most of
+  // the text passes here.
   void compose_run(Cursor& in);
 
   // The byte after the pending letter ends its word: a sigma is final.
