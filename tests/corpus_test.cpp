@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -158,6 +159,20 @@ TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {
   EXPECT_NE(batch.err.find("work 2 failed: Cannot open/write to 'sv1_2.html'"), std::string::npos) << batch.err;
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log", "sv1_3.html", "sv1_3.log"}));
   EXPECT_TRUE(read_file("out/sv1_1.html").ends_with("</html>\n"));
+}
+
+// Root writes wherever the mode bits forbid; there the folder is made immutable.
+TEST_F(Corpus, AnOutFolderThatCannotBeWrittenIsRefused) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  fs::permissions("out", fs::perms::owner_read | fs::perms::owner_exec);
+  const bool immutable = ::geteuid() == 0 && std::system("chattr +i out 2>/dev/null") == 0;
+  if (::geteuid() == 0 && !immutable) GTEST_SKIP() << "no way to make a folder unwritable here";
+  const Outcome refused = run({"convert", "--corpus", "corpus", "--out", "out"});
+  if (immutable) std::system("chattr -i out");
+  fs::permissions("out", fs::perms::owner_all);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "scrivel-corpus: cannot write into out\n");
+  EXPECT_TRUE(files_in("out").empty());
 }
 
 TEST_F(Corpus, AStopBeforeTheFirstWorkStartsNone) {
