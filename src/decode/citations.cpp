@@ -307,7 +307,6 @@ void CitationTracker::updateCite(Context& context) {
 }
 
 void CitationTracker::write_citation(Context& context) const {
-  context.document.print(line_break);
   Reference reference;
   reference.append('[');
   if (cite_x_ > 0) reference.append_x(cite_x_);
@@ -317,8 +316,9 @@ void CitationTracker::write_citation(Context& context) const {
     reference.append_level(cite_line_);
   reference.append(']');
   if (reference.view().size() > 2) {
-    context.document.printstring(reference.view());
-    context.commands.printcommand(formatting::nonbreaking_blanks, 3);
+    context.document.write_reference_line(reference.view());
+  } else {
+    context.document.print(line_break);
   }
 }
 

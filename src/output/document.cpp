@@ -54,14 +54,44 @@ void Document::print_with_care(int c) {
   write(format_.bytes[static_cast<unsigned char>(c)]);
 }
 
+namespace {
+
+bool all_plain(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char ch) { return ch >= 0 && !Document::needs_care[static_cast<unsigned char>(ch)]; });
+}
+
+}  // namespace
+
 void Document::printstring(std::string_view s) {
   // Text that needs no care, as a citation's is, goes in whole.
-  const auto plain = [](char ch) { return ch >= 0 && !needs_care[static_cast<unsigned char>(ch)]; };
-  if (!RTF_NeedSpace_ && std::all_of(s.begin(), s.end(), plain)) {
+  if (!RTF_NeedSpace_ && all_plain(s)) {
     write(s);
     return;
   }
   for (const char ch : s) print(static_cast<signed char>(ch));
+}
+
+// One line opens at every reference, so its three pieces go into the
+// buffer in one step when they fit the least room a buffer has.
+void Document::write_reference_line(std::string_view reference) {
+  const std::string_view line_end = format_.bytes[line_break];
+  const Markup& blanks = format_.three_nonbreaking_blanks;
+  const std::size_t size = line_end.size() + reference.size() + blanks.text.size();
+  RTF_NeedSpace_ = false;  // a line break needs no delimiter and leaves none
+  if (size > OutputFile::min_lent || !all_plain(reference)) {
+    write(line_end);
+    printstring(reference);
+    write_nonbreaking_blanks(3);
+    return;
+  }
+  char* out = reserve(size);
+  std::memcpy(out, line_end.data(), line_end.size());
+  out += line_end.size();
+  std::memcpy(out, reference.data(), reference.size());
+  out += reference.size();
+  std::memcpy(out, blanks.text.data(), blanks.text.size());
+  next_ = out + blanks.text.size();
+  leave(blanks.after);
 }
 
 void Document::write_markup(const Markup& markup) {

@@ -78,6 +78,9 @@ class Document {
     next_ = next;
   }
   void printstring(std::string_view s);
+  // A line that a reference opens: the line break, the reference, and the
+  // three non-breaking blanks that set it off from the text.
+  void write_reference_line(std::string_view reference);
   void printspaces(int n) {
     for (int i = 0; i < n; ++i) print(' ');
   }
