@@ -13,28 +13,10 @@ class Composer {
  public:
   explicit Composer(Document& document) : document_(document) {}
 
-  // A small vowel drops the diacritics that came before it; a capital vowel
-  // keeps those that stood between "*" and it. Either waits for those that follow.
-  void take_vowel(byte c) {
-    mnw();
-    if (!cap_) resetflags();
-    letter_ = c;
-  }
-  void take_consonant(byte c) {
-    mnw();
-    letter_ = c;
-  }
-  void take_asterisk() {
-    mnw();
-    cap_ = 1;
-  }
-  // Records one diacritic sign for the pending (or coming) letter (`setTonosFlag`).
-  void setTonosFlag(byte c) { tonosFlag_ |= diacritic_flags[c]; }
-
   // Takes the letters, asterisks, diacritic signs and plain text between
-  // words that follow in the block, up to the first other byte, in one loop
-  // that keeps the pending letter and the document's room at hand: most of
-  // the text passes here.
+  // words from the current byte, which is one of the first three, up to the
+  // first other byte, in one loop that keeps the pending letter and the
+  // document's room at hand: most of the text passes here.
   void compose_run(Cursor& in);
 
   // The byte after the pending letter ends its word: a sigma is final.
@@ -45,22 +27,32 @@ class Composer {
     resetflags();
   }
 
+  // A letter's index with no letter: what the composer holds between letters.
+  static constexpr int no_letter = -1;
+
  private:
   // Writes the pending letter, if any (`mnw`).
   void mnw() {
-    if (letter_ == 0) return;
-    if (!document_.print_letter(letter_index(cap_, endOfWord_, letter_, tonosFlag_))) write_uncomposed();
+    if (letter_ == no_letter) return;
+    const int index = endOfWord_ ? letter_ + letter_index(0, 1, 'A', 0) : letter_;
+    if (!document_.print_letter(index)) write_uncomposed(index);
     resetflags();
   }
-  void resetflags() { letter_ = cap_ = tonosFlag_ = endOfWord_ = 0; }
-  void write_uncomposed();
+  void resetflags() {
+    letter_ = no_letter;
+    cap_ = tonosFlag_ = endOfWord_ = 0;
+  }
+  void write_uncomposed(int index);
   // The pending letter of a run that the table has no form for, out of the run's loop.
-  [[gnu::noinline, gnu::cold]] Document::Room write_uncomposed_in_run(bool word_end, std::size_t room_wanted);
+  [[gnu::noinline, gnu::cold]] Document::Room write_uncomposed_in_run(int index, std::size_t room_wanted);
 
   Document& document_;
-  byte letter_ = 0;  // the pending Beta Code capital, 0 when none
+  // The pending letter as its index in the letter table, with its capital
+  // and the diacritics it carries so far, before its word's end is known.
+  int letter_ = no_letter;
+  // An asterisk and diacritics seen before the letter they go with.
   byte cap_ = 0;
-  Diacritics tonosFlag_ = 0;  // the diacritics recorded
+  Diacritics tonosFlag_ = 0;
   byte endOfWord_ = 0;
 };
 

@@ -17,13 +17,13 @@ class Cursor {
   byte getnextc() { return c_ = source_.getnextc(); }
   byte c() const { return c_; }
 
-  // The bytes that follow in the block, for a run taken at once: take(n)
-  // hands out n of them, the last becoming the current byte.
-  std::span<const byte> ahead() const { return source_.ahead(); }
+  // The current byte and those after it in the block, for a run taken at
+  // once: take(n) takes the first n, the last becoming the current byte.
+  std::span<const byte> run() const { return source_.from_current(); }
   void take(std::size_t n) {
-    if (n == 0) return;
-    source_.hand_out(n);
-    c_ = source_.ahead().data()[-1];
+    if (n <= 1) return;
+    source_.hand_out(n - 1);
+    c_ = source_.from_current()[0];
   }
 
   // The current byte is to be dispatched again (`buffered`).

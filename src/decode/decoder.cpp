@@ -35,7 +35,7 @@ int Decoder::scrivel() {
   try {
     for (;;) {
       const byte c = in_.getnextc();
-      if (compose_letter(c)) {
+      if (starts_run(c)) {
         composer_.compose_run(in_);
         continue;
       }
@@ -52,25 +52,7 @@ int Decoder::scrivel() {
 
 // Letters, "*" and the diacritic signs go to the composer; in a Latin run
 // the class table has no letters, and they are plain text.
-bool Decoder::compose_letter(byte c) {
-  switch (classes_[c]) {
-    case LetterClass::vowel:
-      composer_.take_vowel(c);
-      return true;
-    case LetterClass::consonant:
-      composer_.take_consonant(c);
-      return true;
-    case LetterClass::asterisk:
-      composer_.take_asterisk();
-      return true;
-    case LetterClass::diacritic:
-      composer_.setTonosFlag(c);
-      return true;
-    case LetterClass::other:
-      break;
-  }
-  return false;
-}
+bool Decoder::starts_run(byte c) const { return classes_[c] != LetterClass::other; }
 
 // What is not a letter may read on through the current byte and push the
 // byte after it back; that byte is taken next, before any new one.
@@ -79,7 +61,10 @@ Decoder::Step Decoder::dispatch_through_pushback(byte c) {
     if (dispatch(c) == Step::work_ended) return Step::work_ended;
     if (!in_.take_pushed_back()) return Step::go_on;
     c = in_.c();
-    if (compose_letter(c)) return Step::go_on;
+    if (starts_run(c)) {
+      composer_.compose_run(in_);
+      return Step::go_on;
+    }
   }
 }
 

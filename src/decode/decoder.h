@@ -28,7 +28,7 @@ class Decoder {
  private:
   enum class Step { go_on, work_ended };
 
-  bool compose_letter(byte c);
+  bool starts_run(byte c) const;
   Step dispatch_through_pushback(byte c);
   Step dispatch(byte c);
   void text_byte(byte c);

@@ -62,6 +62,9 @@ inline constexpr int letter_count = 2 * 2 * 26 * 128;
 constexpr int letter_index(byte cap, byte word_end, byte letter, Diacritics diacritics) {
   return ((cap * 2 + word_end) * 26 + (letter - 'A')) * 128 + diacritics;
 }
+constexpr byte letter_of(int index) { return static_cast<byte>('A' + index / 128 % 26); }
+constexpr bool is_capital(int index) { return index >= letter_index(1, 0, 'A', 0); }
+constexpr Diacritics diacritics_of(int index) { return static_cast<Diacritics>(index % 128); }
 
 namespace composition {
 

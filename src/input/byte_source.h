@@ -37,9 +37,10 @@ class ByteSource : public Position {
     return buf_[bo_];
   }
 
-  // The bytes of the loaded block after the one most recently handed out,
-  // for a reader that takes a run of them at once with hand_out(n).
-  std::span<const byte> ahead() const { return {buf_ + bo_ + 1, buf_ + length_}; }
+  // The byte most recently handed out and those after it in the loaded
+  // block, for a reader that takes a run of them at once: hand_out(n) hands
+  // out the n after it.
+  std::span<const byte> from_current() const { return {buf_ + bo_, buf_ + length_}; }
   void hand_out(std::size_t n) { bo_ += static_cast<int>(n); }
 
   // The file offset of the byte most recently handed out (`count`).
