@@ -63,49 +63,29 @@ constexpr std::array<Decimal, 1000> decimals = [] {
   return forms;
 }();
 
-// The reference as it is built: never cut, whatever its texts hold. Brackets,
-// three dots, four numbers with letters and three full texts fit.
-class Reference {
- public:
-  void append(char ch) {
-    if (ch != '\0') text_[length_++] = ch;
-  }
-  void append(std::string_view s) {
-    for (const char ch : s) append(ch);
-  }
-  void append_number(int value) {
-    if (value >= 0 && value < static_cast<int>(decimals.size())) {
-      std::memcpy(text_ + length_, decimals[value].digits, sizeof decimals[value].digits);
-      length_ += decimals[value].length;
-      return;
-    }
-    length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_;
-  }
-  void append_x(int x) {
-    append_number(x);
-    levels_ = 1;
-  }
-  // A level below x as its form has it, after a dot where a level stands
-  // before it (even one that wrote nothing, an empty text).
-  void append_level(const CiteLevel& level) {
-    if (levels_++ > 0) append('.');
-    if (level.form == CiteLevel::Form::text) {
-      append(level.text);
-      return;
-    }
-    append_number(level.number);
-    if (level.form == CiteLevel::Form::number_letter) append(level.letter);
-    if (level.form == CiteLevel::Form::number_text) append(level.text);
-  }
-  std::string_view view() const { return {text_, length_}; }
-
- private:
-  char text_[4 * 16 + 3 * CiteLevel::text_size];
-  std::size_t length_ = 0;
-  int levels_ = 0;
-};
-
 }  // namespace
+
+void CitationTracker::Reference::append_number(int value) {
+  if (value >= 0 && value < static_cast<int>(decimals.size())) {
+    std::memcpy(text_ + length_, decimals[value].digits, sizeof decimals[value].digits);
+    length_ += decimals[value].length;
+    return;
+  }
+  length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_;
+}
+
+// A level below x as its form has it, after a dot where a level stands
+// before it (even one that wrote nothing, an empty text).
+void CitationTracker::Reference::append_level(const CiteLevel& level) {
+  if (levels_++ > 0) append('.');
+  if (level.form == CiteLevel::Form::text) {
+    append(level.text);
+    return;
+  }
+  append_number(level.number);
+  if (level.form == CiteLevel::Form::number_letter) append(level.letter);
+  if (level.form == CiteLevel::Form::number_text) append(level.text);
+}
 
 void CitationTracker::increment_x(Context& context) {
   if (cite_x_ == 0) {
@@ -271,6 +251,19 @@ void CitationTracker::updateCite(Context& context) {
                             context.messages.offset());
     return;
   }
+  if (in.c() >= z_increment) update_upper_levels(context);
+  if (in.c() == text_end) in.getnextc();
+  if (in_range(in.c(), 0x81, 0x8F)) {
+    set_line(context);
+  } else {
+    in.push_back();
+  }
+  flagBF_ = false;
+}
+
+void CitationTracker::update_upper_levels(Context& context) {
+  Cursor& in = context.in;
+  upper_levels_changed_ = true;
   if (in.c() == x_increment) {
     increment_x(context);
     in.getnextc();
@@ -297,26 +290,27 @@ void CitationTracker::updateCite(Context& context) {
     cite_line_.number = 1;
     in.getnextc();
   }
-  if (in.c() == text_end) in.getnextc();
-  if (in_range(in.c(), 0x81, 0x8F)) {
-    set_line(context);
-  } else {
-    in.push_back();
-  }
-  flagBF_ = false;
 }
 
-void CitationTracker::write_citation(Context& context) const {
-  Reference reference;
-  reference.append('[');
-  if (cite_x_ > 0) reference.append_x(cite_x_);
-  if (cite_y_.number > 0 || cite_y_.text[0] != '\0') reference.append_level(cite_y_);
-  if (cite_z_.number > 0 || cite_z_.text[0] != '\0') reference.append_level(cite_z_);
+// Most lines change only the line level: what stands before it is built
+// again only after a code changed x, y or z.
+void CitationTracker::write_citation(Context& context) {
+  if (upper_levels_changed_) {
+    reference_.clear();
+    reference_.append('[');
+    if (cite_x_ > 0) reference_.append_x(cite_x_);
+    if (cite_y_.number > 0 || cite_y_.text[0] != '\0') reference_.append_level(cite_y_);
+    if (cite_z_.number > 0 || cite_z_.text[0] != '\0') reference_.append_level(cite_z_);
+    reference_.keep_upper_levels();
+    upper_levels_changed_ = false;
+  } else {
+    reference_.back_to_upper_levels();
+  }
   if (cite_line_.number > 1 || cite_line_.text[0] != '\0' || cite_line_.form == CiteLevel::Form::number_letter)
-    reference.append_level(cite_line_);
-  reference.append(']');
-  if (reference.view().size() > 2) {
-    context.document.write_reference_line(reference.view());
+    reference_.append_level(cite_line_);
+  reference_.append(']');
+  if (reference_.view().size() > 2) {
+    context.document.write_reference_line(reference_.view());
   } else {
     context.document.print(line_break);
   }
