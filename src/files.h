@@ -25,8 +25,10 @@ class InputFile {
 // each call takes the first `used` bytes of the buffer lent last.
 class OutputFile {
  public:
-  // Every buffer lent has room for at least this many bytes.
-  static constexpr std::size_t min_lent = 64;
+  // Every buffer lent has room for at least this many bytes: what the text
+  // of a whole block may become, so that the decoder takes a block's run of
+  // letters without counting its room.
+  static constexpr std::size_t min_lent = 128 * 1024;
 
   virtual ~OutputFile() = default;
   // Takes the bytes used (0 at the first call, when nothing was lent yet)

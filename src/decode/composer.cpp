@@ -51,23 +51,24 @@ constexpr std::array<int, 256> run_codes = [] {
 
 }  // namespace
 
+static_assert(run_codes[ByteSource::past_loaded] == stop_code, "a run stops past the loaded bytes");
+static_assert(block_size * most_per_byte <= OutputFile::min_lent, "a block's run fits the least room lent");
+
 // Two states alternate: between letters, where diacritics and an asterisk
 // wait for the letter they go with, and after a letter, which the next
-// letter, asterisk or blank writes.
+// letter, asterisk or blank writes. The run stops at the first byte it does
+// not take, at the latest at the one past the loaded bytes, and the room it
+// writes into is that of every byte up to there.
 void Composer::compose_run(Cursor& in) {
   const EncodedCharacter* forms = document_.letter_forms();
-  Document::Room room = document_.room_for_letters(in.run().size() * most_per_byte);
-  // A run never writes past its room: it ends where the room would, and the
-  // next one gets a fresh buffer.
-  const std::span<const byte> bytes =
-      in.run().first(std::min(in.run().size(), static_cast<std::size_t>(room.end - room.next) / most_per_byte));
+  const std::span<const byte> bytes = in.run();
+  Document::Room room = document_.room_for_letters(bytes.size() * most_per_byte);
   // The state in locals: the document's bytes, written as chars, would
   // otherwise make every member be read again after each letter.
   int letter = letter_;
   int cap = cap_;
   int flags = tonosFlag_;
   const byte* p = bytes.data();
-  const byte* end = p + bytes.size();
   const auto commit = [&]() __attribute__((always_inline)) {
     letter_ = letter;
     cap_ = static_cast<byte>(cap);
@@ -83,54 +84,47 @@ void Composer::compose_run(Cursor& in) {
       return;
     }
     commit();
-    room = write_uncomposed_in_run(index, static_cast<std::size_t>(end - p) * most_per_byte);
-    // A fresh buffer may be smaller: the run ends where the room does.
-    end = p + std::min<std::size_t>(end - p, static_cast<std::size_t>(room.end - room.next) / most_per_byte);
+    const std::size_t left = bytes.size() - static_cast<std::size_t>(p - bytes.data());
+    room = write_uncomposed_in_run(index, left * most_per_byte);
   };
   // Text stands as it is once no control word waits for its delimiter,
   // which anything the run writes settles.
   bool settled = !document_.delimiter_pending();
-  for (bool stopped = false; !stopped && p < end;) {
-    if (letter == no_letter) {
-      for (; p < end; ++p) {
-        const int code = run_codes[*p];
-        if (code >= 0) {
-          // A small vowel drops the diacritics that came before it.
-          if (letter_classes[*p] == LetterClass::vowel && !cap) flags = 0;
-          letter = (code + cap * capital_step) | flags;
-          cap = flags = 0;
-          ++p;
-          break;
-        }
-        if (code > asterisk_code) {
-          flags |= -code;
-        } else if (code == asterisk_code) {
-          cap = 1;
-        } else if (code <= word_ending_text_code && settled) {
-          *room.next++ = static_cast<char>(*p);
-          cap = flags = 0;
-        } else {
-          stopped = true;
-          break;
-        }
-      }
-      continue;
+  // A state is a loop; a transition jumps to the other.
+  if (letter != no_letter) goto after_letter;
+between_letters:
+  for (;; ++p) {
+    const int code = run_codes[*p];
+    if (code >= 0) {
+      // A small vowel drops the diacritics that came before it.
+      if (letter_classes[*p] == LetterClass::vowel && !cap) flags = 0;
+      letter = (code + cap * capital_step) | flags;
+      cap = flags = 0;
+      ++p;
+      goto after_letter;
     }
-    for (; p < end; ++p) {
-      const int code = run_codes[*p];
-      if (code >= 0) {
-        write_pending(letter);
-        letter = code;
-        continue;
-      }
-      if (code > asterisk_code) {
-        letter |= -code;
-        continue;
-      }
-      if (code == stop_code) {
-        stopped = true;
-        break;
-      }
+    if (code > asterisk_code) {
+      flags |= -code;
+    } else if (code == asterisk_code) {
+      cap = 1;
+    } else if (code <= word_ending_text_code && settled) {
+      *room.next++ = static_cast<char>(*p);
+      cap = flags = 0;
+    } else {
+      goto stop;
+    }
+  }
+after_letter:
+  for (;; ++p) {
+    const int code = run_codes[*p];
+    if (code >= 0) {
+      write_pending(letter);
+      letter = code;
+    } else if (code > asterisk_code) {
+      letter |= -code;
+    } else if (code == stop_code) {
+      goto stop;
+    } else {
       // Text after a letter follows it; an asterisk only writes it.
       write_pending(code == word_ending_text_code ? letter + word_end_step : letter);
       if (code == asterisk_code) {
@@ -141,9 +135,10 @@ void Composer::compose_run(Cursor& in) {
       settled = true;
       letter = no_letter;
       ++p;
-      break;
+      goto between_letters;
     }
   }
+stop:
   commit();
   in.take(static_cast<std::size_t>(p - bytes.data()));
 }

@@ -52,7 +52,7 @@ void ByteSource::load_block(int block) {
     messages_.printf("Error 002: cannot 'fseek' at %lX\n", block_offset(block));
     throw FatalExit{1};
   }
-  length_ = static_cast<int>(file_.read(buf_, block_size));
+  set_length(file_.read(buf_, block_size));
 }
 
 // Index of the first header of `work` in the loaded block, or -1. Only the
@@ -96,7 +96,7 @@ void ByteSource::load_next_block() {
   if (length_ < int{block_size}) throw EndOfData{};
   const std::size_t n = file_.read(buf_, block_size);
   if (n == 0) throw EndOfData{};
-  length_ = static_cast<int>(n);
+  set_length(n);
   bo_ = 0;
   block_start_ += block_size;
   ++blocks_read_;

@@ -39,8 +39,11 @@ class ByteSource : public Position {
 
   // The byte most recently handed out and those after it in the loaded
   // block, for a reader that takes a run of them at once: hand_out(n) hands
-  // out the n after it.
+  // out the n after it. The byte past them is `past_loaded`.
   std::span<const byte> from_current() const { return {buf_ + bo_, buf_ + length_}; }
+  // Follows the loaded bytes: a code that no text contains where it stands,
+  // so that a reader of runs stops at it without counting.
+  static constexpr byte past_loaded = 0xFF;
   void hand_out(std::size_t n) { bo_ += static_cast<int>(n); }
 
   // The file offset of the byte most recently handed out (`count`).
@@ -54,10 +57,14 @@ class ByteSource : public Position {
   void load_next_block();
   int find_header(int work) const;
   void start_at(int block, int index);
+  void set_length(std::size_t n) {
+    length_ = static_cast<int>(n);
+    buf_[length_] = past_loaded;
+  }
 
   InputFile& file_;
   Messages& messages_;
-  byte buf_[block_size] = {};
+  byte buf_[block_size + 1] = {};
   int bo_ = 0;                     // index in buf_ of the byte most recently handed out
   int length_ = 0;                 // bytes of buf_ that the last read delivered
   std::uint32_t block_start_ = 0;  // file offset of buf_[0]
