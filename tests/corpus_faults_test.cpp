@@ -1,0 +1,214 @@
+// scrivel-corpus as a process, under faults: a batch stopped by Ctrl-C or
+// killed outright.
+// Whatever happens, a document stands under its own name only when whole.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "author_file_builder.h"
+#include "conversion.h"
+
+extern char** environ;
+
+namespace scrivel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using authorfile::Builder;
+using authorfile::Bytes;
+using namespace std::chrono_literals;
+
+constexpr int author = 9;
+const std::string author_path = "corpus/tlg0009.txt";
+
+// An author file of `works` works, each of numbered lines of Greek that
+// take about `work_size` bytes.
+Bytes author_file(int works, std::size_t work_size) {
+  const std::string verse = "MH=NIN A)/EIDE QEA\\ *PHLHI+A/DEW *)AXILH=OS OU)LOME/NHN, H(\\ MURI/' *)AXAIOI=S A)/LGE' ";
+  std::string text;
+  while (text.size() < 2000) text += verse;
+  Builder builder(author);
+  for (int work = 1; work <= works; ++work) {
+    builder.work(work);
+    for (std::size_t line = 1; line * text.size() < work_size; ++line)
+      builder.unit("~[line " + std::to_string(line % 16000 + 1) + "]" + text);
+  }
+  return builder.finish();
+}
+
+std::string stem_of(int work) { return "sv" + std::to_string(author) + "_" + std::to_string(work); }
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::set<std::string> files_in(const fs::path& directory) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// The files that a document or a log is written under before it takes its name.
+std::set<std::string> temporaries_in(const fs::path& directory) {
+  std::set<std::string> temporaries;
+  for (const std::string& name : files_in(directory))
+    if (name.starts_with(".") && name.find(".part") != std::string::npos) temporaries.insert(name);
+  return temporaries;
+}
+
+std::set<std::string> documents_in(const fs::path& directory) {
+  std::set<std::string> documents;
+  for (const std::string& name : files_in(directory))
+    if (!name.starts_with(".") && name.ends_with(".html")) documents.insert(name);
+  return documents;
+}
+
+// Checks that every document in `directory`, and the log beside it, are
+// those that converting its work alone gives.
+void expect_whole(const fs::path& directory, const std::string& author_data) {
+  for (const std::string& name : documents_in(directory)) {
+    const int work = std::stoi(name.substr(name.find('_') + 1));
+    const Conversion alone = scrivel::convert(author_data, {author, work, 0, author_path});
+    EXPECT_TRUE(read_file(directory / name) == alone.document) << name << " is not the whole document";
+    EXPECT_EQ(read_file(directory / (stem_of(work) + ".log")), alone.messages) << name;
+  }
+}
+
+// scrivel-corpus run in the current directory, its standard error into a file.
+class Program {
+ public:
+  Program(const std::vector<std::string>& args, const fs::path& err) {
+    std::vector<std::string> words = {SCRIVEL_CORPUS_PROGRAM};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Program() {
+    if (!spawned_ || finished_) return;
+    ::kill(pid_, SIGKILL);
+    wait();
+  }
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  bool spawned() const { return spawned_; }
+  void signal(int number) { ::kill(pid_, number); }
+  bool running() {
+    if (!finished_ && ::waitpid(pid_, &status_, WNOHANG) == pid_) finished_ = true;
+    return !finished_;
+  }
+  // The exit status, 128 + the signal's number for a process that a signal ended.
+  int wait() {
+    if (!finished_) ::waitpid(pid_, &status_, 0);
+    finished_ = true;
+    return WIFSIGNALED(status_) ? 128 + WTERMSIG(status_) : WEXITSTATUS(status_);
+  }
+
+ private:
+  pid_t pid_ = 0;
+  bool spawned_ = false;
+  bool finished_ = false;
+  int status_ = 0;
+};
+
+// Runs in a directory of its own with a corpus/ folder.
+class CorpusFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    directory_ = fs::temp_directory_path() / ("scrivel-corpus-faults-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(directory_);
+    fs::create_directories(directory_ / "corpus");
+    fs::current_path(directory_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(directory_);
+  }
+  // Writes the author file, and keeps its bytes for the reference conversions.
+  void add_author(const Bytes& file) {
+    author_data_ = to_string(file);
+    std::ofstream(author_path, std::ios::binary) << author_data_;
+  }
+  // Starts converting every work into `out`, as HTML.
+  static std::unique_ptr<Program> start(const fs::path& out, int jobs) {
+    fs::create_directories(out);
+    return std::make_unique<Program>(std::vector<std::string>{"convert", "--corpus", "corpus", "--format", "html",
+                                                              "--out", out.string(), "--jobs", std::to_string(jobs)},
+                                     "err.txt");
+  }
+  // Waits until the first document has taken its name in `out`; false when
+  // the program ended first or none came within a minute.
+  static bool first_document_in(const fs::path& out, Program& program) {
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (documents_in(out).empty()) {
+      if (!program.running() || std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+
+  fs::path previous_;
+  fs::path directory_;
+  std::string author_data_;
+};
+
+// Enough works that the batch is far from done when its first document
+// appears; two at a time, so that two are in flight when the signal comes.
+constexpr std::size_t batch_works = 32;
+constexpr std::size_t batch_work_size = 4 << 20;
+
+TEST_F(CorpusFaults, CtrlCFinishesTheWorksUnderWayThenExitsWith130) {
+  add_author(author_file(static_cast<int>(batch_works), batch_work_size));
+  const auto program = start("out", 2);
+  ASSERT_TRUE(program->spawned());
+  ASSERT_TRUE(first_document_in("out", *program)) << "the batch ended before a signal could stop it:\n"
+                                                  << read_file("err.txt");
+  program->signal(SIGINT);
+  EXPECT_EQ(program->wait(), 130);
+  const std::set<std::string> documents = documents_in("out");
+  EXPECT_LT(documents.size(), batch_works) << "the signal came too late to stop the batch";
+  expect_whole("out", author_data_);
+  EXPECT_NE(read_file("err.txt").find("scrivel-corpus: stopped; "), std::string::npos) << read_file("err.txt");
+  EXPECT_EQ(temporaries_in("out"), std::set<std::string>{});
+}
+
+// A killed batch leaves what it was writing under temporary names only.
+TEST_F(CorpusFaults, AKilledBatchLeavesNoPartialDocumentUnderItsName) {
+  add_author(author_file(static_cast<int>(batch_works), batch_work_size));
+  const auto program = start("out", 2);
+  ASSERT_TRUE(program->spawned());
+  ASSERT_TRUE(first_document_in("out", *program)) << "the batch ended before it could be killed:\n"
+                                                  << read_file("err.txt");
+  program->signal(SIGKILL);
+  EXPECT_EQ(program->wait(), 128 + SIGKILL);
+  EXPECT_LT(documents_in("out").size(), batch_works) << "the batch was done before it was killed";
+  expect_whole("out", author_data_);
+}
+
+}  // namespace
+}  // namespace scrivel::testing
