@@ -1,16 +1,19 @@
-// scrivel-corpus as a process, under faults: a batch stopped by Ctrl-C or
-// killed outright.
+// scrivel-corpus as a process, under faults: a disk without room, and a
+// batch stopped by Ctrl-C or killed outright.
 // Whatever happens, a document stands under its own name only when whole.
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -134,6 +137,28 @@ class Program {
   int status_ = 0;
 };
 
+// A tmpfs of a given size, mounted for the life of the object.
+class SmallDisk {
+ public:
+  SmallDisk(const fs::path& where, std::size_t bytes) : where_(where) {
+    fs::create_directories(where);
+    const std::string options = "size=" + std::to_string(bytes);
+    if (::mount("scrivel-test", where.c_str(), "tmpfs", 0, options.c_str()) != 0) error_ = std::strerror(errno);
+  }
+  ~SmallDisk() {
+    if (error_.empty()) ::umount(where_.c_str());
+  }
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+
+  // Why the mount failed; empty when it succeeded.
+  const std::string& error() const { return error_; }
+
+ private:
+  fs::path where_;
+  std::string error_;
+};
+
 // Runs in a directory of its own with a corpus/ folder.
 class CorpusFaults : public ::testing::Test {
  protected:
@@ -176,6 +201,25 @@ class CorpusFaults : public ::testing::Test {
   fs::path directory_;
   std::string author_data_;
 };
+
+// A disk with room for the document and none for its log: the work fails,
+// and the log leaves no temporary file behind.
+TEST_F(CorpusFaults, ALogWithoutRoomFailsTheWork) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  add_author(author_file(1, 150'000));
+  const std::string document = scrivel::convert(author_data_, {author, 1, 0, author_path}).document;
+  const std::size_t page = ::sysconf(_SC_PAGESIZE);
+  const SmallDisk disk("full", (document.size() + page - 1) / page * page);
+  if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();
+
+  const auto program = start("full", 1);
+  ASSERT_TRUE(program->spawned());
+  EXPECT_EQ(program->wait(), 1);
+  const std::string err = read_file("err.txt");
+  EXPECT_NE(err.find("work 1 failed: cannot write " + stem_of(1) + ".log"), std::string::npos) << err;
+  EXPECT_EQ(files_in("full"), std::set<std::string>{stem_of(1) + ".html"});
+  EXPECT_TRUE(read_file("full/" + stem_of(1) + ".html") == document);
+}
 
 // Enough works that the batch is far from done when its first document
 // appears; two at a time, so that two are in flight when the signal comes.

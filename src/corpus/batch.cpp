@@ -68,13 +68,16 @@ class StagedDocument : public FileSystem {
   DiskFiles disk_{DiskFiles::Writing::in_turn};
 };
 
-// Writes a whole file under a temporary name, then gives it its own.
+// Writes a whole file under a temporary name, then gives it its own; on a
+// failed write or close (a full disk) the temporary file is removed.
 bool write_whole(const fs::path& path, const std::string& text) {
   const fs::path temporary = temporary_name(path);
-  std::ofstream(temporary, std::ios::binary) << text;
+  std::ofstream file(temporary, std::ios::binary);
+  file << text;
+  file.close();
   std::error_code error;
-  if (fs::file_size(temporary, error) == text.size() && !error) fs::rename(temporary, path, error);
-  if (!error) return true;
+  if (file) fs::rename(temporary, path, error);
+  if (file && !error) return true;
   fs::remove(temporary, error);
   return false;
 }
