@@ -1,5 +1,5 @@
-// scrivel-corpus as a process, under faults: a disk without room, and a
-// batch stopped by Ctrl-C or killed outright.
+// scrivel-corpus as a process, under faults: a disk that fills up in the
+// middle of a batch, and a batch stopped by Ctrl-C or killed outright.
 // Whatever happens, a document stands under its own name only when whole.
 
 #include <gtest/gtest.h>
@@ -201,6 +201,32 @@ class CorpusFaults : public ::testing::Test {
   fs::path directory_;
   std::string author_data_;
 };
+
+// Six works whose documents are alike in size, on a disk with room for two
+// and a half of them: the first two are converted, each later one fails and
+// leaves its log only, no document under its name or a temporary one.
+TEST_F(CorpusFaults, AFullDiskFailsTheWorksWithoutRoomAndKeepsTheEarlierOnesWhole) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  add_author(author_file(6, 150'000));
+  const std::size_t document_size = scrivel::convert(author_data_, {author, 1, 0, author_path}).document.size();
+  const SmallDisk disk("full", document_size * 5 / 2);
+  if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();
+
+  const auto program = start("full", 1);
+  ASSERT_TRUE(program->spawned());
+  EXPECT_EQ(program->wait(), 1);
+  const std::string err = read_file("err.txt");
+  std::set<std::string> left = {stem_of(1) + ".html", stem_of(2) + ".html"};
+  for (int work = 1; work <= 6; ++work) left.insert(stem_of(work) + ".log");
+  EXPECT_EQ(files_in("full"), left);
+  expect_whole("full", author_data_);
+  for (int work = 3; work <= 6; ++work) {
+    const std::string failure = "Cannot open/write to '" + stem_of(work) + ".html'";
+    EXPECT_NE(err.find("work " + std::to_string(work) + " failed: " + failure), std::string::npos) << err;
+    EXPECT_NE(read_file("full/" + stem_of(work) + ".log").find(failure), std::string::npos) << work;
+  }
+  EXPECT_NE(err.find("2 works converted, 0 with warnings, 4 failed"), std::string::npos) << err;
+}
 
 // A disk with room for the document and none for its log: the work fails,
 // and the log leaves no temporary file behind.

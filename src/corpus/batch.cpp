@@ -114,6 +114,8 @@ Outcome convert_job(const Job& job, const BatchSettings& settings) {
   }
   const std::string messages = printed.str();
   const std::string stem = "sv" + std::to_string(job.author) + "_" + std::to_string(job.work);
+  // Gone before the log is written: a full disk then has room for the log.
+  if (status != 0) document.discard();
   const bool logged = write_whole(settings.out / (stem + ".log"), settings.config_note + messages);
   if (status != 0 || !document.created()) return {Outcome::Kind::failed, failure_in(messages)};
   if (!document.commit()) return {Outcome::Kind::failed, "cannot give the document its name in " + settings.out.string()};
