@@ -108,6 +108,16 @@ TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
   }
 }
 
+// Line 14462 is written 8B F0 FE: the end code's bytes, followed by text.
+TEST_F(Corpus, AWorkReachesPastTheEndCodesBytesWhereTheyAreACitationsOperands) {
+  add_author(7, Builder(7).work(1).unit("~[line 14462]LOGOS").unit("A").work(2).unit("B").finish());
+  const Outcome listed = run({"list", "--corpus", "corpus"});
+  EXPECT_EQ(listed.out,
+            "author\twork\tblock\toffset\tbytes\n"
+            "7\t1\t0\t7\t15\n"
+            "7\t2\t0\t22\t7\n");
+}
+
 TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
   const Bytes first = three_kinds_of_start();
   const Bytes second = Builder(12).work(1).unit("~[z 1]*MH=NIN").work(3).unit("%99 LOGOS").finish();

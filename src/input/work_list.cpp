@@ -27,11 +27,24 @@ std::set<int> header_numbers(std::string_view file) {
   return numbers;
 }
 
-// Where the data of the work whose header stands at `from` end, short of `limit`.
+// Whether nothing but the padding of a block (zeros and blanks) follows
+// `from` up to its block's end.
+bool only_padding_follows(std::string_view file, std::size_t from) {
+  const std::size_t block_end = std::min(file.size(), (from + block_size - 1) / block_size * block_size);
+  return file.substr(from, block_end - from).find_first_not_of(std::string_view("\0 ", 2)) == std::string_view::npos;
+}
+
+// Where the data of the work whose header stands at `from` end, short of
+// `limit`: at the end code F0 FE, which only padding follows. The same two
+// bytes can stand inside the data as the operands of a citation code (line
+// 14462 is 8B F0 FE), followed by text.
 std::uint64_t data_end(std::string_view file, std::uint64_t from, std::uint64_t limit) {
   constexpr std::string_view end_code = "\xF0\xFE";
-  const std::size_t end = file.substr(0, limit).find(end_code, from);
-  return end == std::string_view::npos ? limit : end;
+  const std::string_view data = file.substr(0, limit);
+  for (std::size_t at = data.find(end_code, from); at != std::string_view::npos; at = data.find(end_code, at + 1)) {
+    if (only_padding_follows(file, at + end_code.size())) return at;
+  }
+  return limit;
 }
 
 }  // namespace
