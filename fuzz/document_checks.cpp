@@ -3,11 +3,12 @@
 namespace scrivel::checks {
 namespace {
 
-// Length of the UTF-8 sequence at the start of `s`, or 0 when it is not one
-// (overlong forms, surrogates and values past U+10FFFF included).
-std::size_t utf8_sequence(std::string_view s) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  const unsigned char lead = byte(0);
+// Length of the UTF-8 sequence at `s`, of which `available` bytes remain, or
+// 0 when it is not one (overlong forms, surrogates and values past U+10FFFF
+// included). A pointer rather than a view: it is called for every character
+// of every fuzzed document.
+std::size_t utf8_sequence(const unsigned char* s, std::size_t available) {
+  const unsigned char lead = s[0];
   if (lead < 0x80) return 1;
   std::size_t length;
   unsigned min, code;
@@ -20,10 +21,10 @@ std::size_t utf8_sequence(std::string_view s) {
   } else {
     return 0;
   }
-  if (s.size() < length) return 0;
+  if (available < length) return 0;
   for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code = code << 6 | (byte(i) & 0x3F);
+    if ((s[i] & 0xC0) != 0x80) return 0;
+    code = code << 6 | (s[i] & 0x3F);
   }
   if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
   return length;
@@ -34,8 +35,9 @@ std::size_t utf8_sequence(std::string_view s) {
 std::string check_html(std::string_view document) {
   if (!document.starts_with("<html>\n")) return "no HTML heading";
   if (!document.ends_with("\n</body>\n</html>\n")) return "no HTML ending";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(document.data());
   for (std::size_t at = 0; at < document.size();) {
-    const std::size_t length = utf8_sequence(document.substr(at));
+    const std::size_t length = utf8_sequence(bytes + at, document.size() - at);
     if (length == 0) return "not UTF-8 at byte " + std::to_string(at);
     at += length;
   }
