@@ -1,5 +1,5 @@
 // Fuzzes a whole author file: the work search, then the conversion of the
-// work that the file's first header names.
+// work that the file's first header names, into both formats.
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,7 +7,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-  const authorfile::Bytes file(data, data + size);
+  const std::string_view file = scrivel::fuzzing::as_text(data, size);
   const std::string fault = scrivel::fuzzing::conversion_fault(file, scrivel::fuzzing::first_work_number(file));
   if (!fault.empty()) {
     std::fprintf(stderr, "%s\n", fault.c_str());

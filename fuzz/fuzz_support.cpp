@@ -1,38 +1,100 @@
 #include "fuzz_support.h"
 
 #include <algorithm>
+#include <sstream>
+#include <vector>
 
 #include "document_checks.h"
-#include "conversion.h"
+#include "scrivel.h"
 
 namespace scrivel::fuzzing {
+namespace {
 
-int first_work_number(const authorfile::Bytes& file) {
-  if (file.size() < 12) return 1;
-  return 100 * file[9] + 10 * file[10] + file[11] - 111 * 0xB0;
+// Lends the room of a buffer that every conversion reuses, a small piece at
+// a time: once the buffer has grown to the largest document yet, writing a
+// document allocates nothing, and the documents cross many buffer ends.
+class ReusedOutput : public OutputFile {
+ public:
+  static constexpr std::size_t lent_size = 1024;
+
+  explicit ReusedOutput(std::vector<char>& buffer) : buffer_(buffer) { buffer_.clear(); }
+  std::span<char> next_buffer(std::size_t used) override {
+    taken_ += used;
+    buffer_.resize(taken_ + lent_size);
+    return {buffer_.data() + taken_, lent_size};
+  }
+  bool close(std::size_t used) override {
+    buffer_.resize(taken_ + used);
+    return true;
+  }
+
+ private:
+  std::vector<char>& buffer_;
+  std::size_t taken_ = 0;
+};
+
+// The documents and messages of the conversions, kept from one conversion to
+// the next. Nothing is read: the author file is handed in directly.
+class ReusedFiles : public FileSystem {
+ public:
+  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
+  std::unique_ptr<OutputFile> create_output(const std::string&) override {
+    return std::make_unique<ReusedOutput>(document_);
+  }
+
+  // Converts into `form`; "" when the document and the messages are sound.
+  std::string fault_of(std::string_view file, int work, int form) {
+    MemoryInput input(file);
+    document_.clear();
+    messages_.str({});
+    convert(input, {1, work, form, "tlg0001.txt"}, *this, messages_);
+    std::string fault = checks::check_messages(messages_.view());
+    if (!fault.empty() || document_.empty()) return fault;
+    const std::string_view document(document_.data(), document_.size());
+    return form == 1 ? checks::check_rtf(document) : checks::check_html(document);
+  }
+
+ private:
+  std::vector<char> document_;  // empty when the run wrote none
+  std::ostringstream messages_;
+};
+
+// The work number that the three bytes after the EF 81 at `mark` carry.
+int number_after(std::string_view file, std::size_t mark) {
+  const auto digit = [&](std::size_t at) { return static_cast<unsigned char>(file[at]) - 0xB0; };
+  return 100 * digit(mark + 2) + 10 * digit(mark + 3) + digit(mark + 4);
 }
 
-authorfile::Bytes lay_out_content(const authorfile::Bytes& content) {
+}  // namespace
+
+std::string_view as_text(const unsigned char* data, std::size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+int first_work_number(std::string_view file) { return file.size() < 12 ? 1 : number_after(file, 7); }
+
+authorfile::Bytes lay_out_content(std::string_view content) {
   authorfile::Builder builder(1);
   builder.work(1);
-  auto start = content.begin();
-  for (auto end = std::find(start, content.end(), '\n'); end != content.end();
-       start = end + 1, end = std::find(start, content.end(), '\n')) {
-    builder.raw(authorfile::Bytes(start, end));
+  std::size_t start = 0;
+  for (std::size_t end = content.find('\n'); end != std::string_view::npos;
+       start = end + 1, end = content.find('\n', start)) {
+    builder.raw(authorfile::Bytes(content.begin() + start, content.begin() + end));
   }
-  builder.raw(authorfile::Bytes(start, content.end()));
+  builder.raw(authorfile::Bytes(content.begin() + start, content.end()));
   return builder.finish();
 }
 
-std::string conversion_fault(const authorfile::Bytes& file, int work) {
-  for (const std::string format : {"html", "rtf"}) {
-    const testing::Conversion result = testing::convert(file, format, 1, work);
-    std::string fault = checks::check_messages(result.messages);
-    if (fault.empty() && !result.document.empty())
-      fault = format == "html" ? checks::check_html(result.document) : checks::check_rtf(result.document);
-    if (!fault.empty()) return format + ": " + fault;
-  }
-  return "";
+std::string conversion_fault(std::string_view file, int work, int form) {
+  static ReusedFiles files;
+  const std::string fault = files.fault_of(file, work, form);
+  return fault.empty() ? fault : (form == 1 ? "rtf: " : "html: ") + fault;
+}
+
+std::string conversion_fault(std::string_view file, int work) {
+  std::string fault = conversion_fault(file, work, 0);
+  return fault.empty() ? conversion_fault(file, work, 1) : fault;
 }
 
 }  // namespace scrivel::fuzzing

@@ -3,21 +3,30 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "author_file_builder.h"
 
 namespace scrivel::fuzzing {
 
+// The bytes that libFuzzer hands in, as the text view that the conversion
+// reads: no copy, so that a read past the input's end is one past the
+// exactly-sized buffer that libFuzzer allocates for each input.
+std::string_view as_text(const unsigned char* data, std::size_t size);
+
 // The work that a fuzzed author file asks for: the number in its first
 // block start header, so that the search usually finds something.
-int first_work_number(const authorfile::Bytes& file);
+int first_work_number(std::string_view file);
 
 // A work's content laid out as work 1 of a well-formed author file: the
 // content's lines (split at each line feed) become its units.
-authorfile::Bytes lay_out_content(const authorfile::Bytes& content);
+authorfile::Bytes lay_out_content(std::string_view content);
 
-// Converts `work` of `file` into both formats; returns "" when the run ended
-// with sound documents and messages, else what went wrong.
-std::string conversion_fault(const authorfile::Bytes& file, int work);
+// Converts `work` of `file` into `form` (1 RTF, 0 HTML); returns "" when the
+// run ended with a sound document and messages, else what went wrong.
+std::string conversion_fault(std::string_view file, int work, int form);
+
+// The same, into both forms.
+std::string conversion_fault(std::string_view file, int work);
 
 }  // namespace scrivel::fuzzing

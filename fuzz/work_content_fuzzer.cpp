@@ -8,8 +8,8 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-  const authorfile::Bytes content(data, data + size);
-  const std::string fault = scrivel::fuzzing::conversion_fault(scrivel::fuzzing::lay_out_content(content), 1);
+  const authorfile::Bytes file = scrivel::fuzzing::lay_out_content(scrivel::fuzzing::as_text(data, size));
+  const std::string fault = scrivel::fuzzing::conversion_fault(scrivel::fuzzing::as_text(file.data(), file.size()), 1);
   if (!fault.empty()) {
     std::fprintf(stderr, "%s\n", fault.c_str());
     std::abort();
