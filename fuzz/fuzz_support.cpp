@@ -1,6 +1,7 @@
 #include "fuzz_support.h"
 
 #include <algorithm>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -96,5 +97,7 @@ std::string conversion_fault(std::string_view file, int work) {
   std::string fault = conversion_fault(file, work, 0);
   return fault.empty() ? conversion_fault(file, work, 1) : fault;
 }
+
+int fuzzed_form(std::string_view file) { return std::hash<std::string_view>{}(file) & 1; }
 
 }  // namespace scrivel::fuzzing
