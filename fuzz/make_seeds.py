@@ -16,21 +16,22 @@ CORPUS = ROOT / "fuzz" / "corpus"
 
 
 def example_inputs():
+    # Bytes, not text: an example may hold a byte that is no UTF-8.
     for path in sorted((ROOT / "tests" / "examples").glob("*.txt")):
         lines, inside = [], False
-        for line in path.read_text(encoding="utf-8").splitlines():
-            if line.startswith("=== "):
+        for line in path.read_bytes().splitlines():
+            if line.startswith(b"=== "):
                 if inside:
-                    yield "\n".join(lines).rstrip("\n")
+                    yield b"\n".join(lines).rstrip(b"\n")
                 lines, inside = [], True
-            elif line.startswith("--- "):
+            elif line.startswith(b"--- "):
                 if inside:
-                    yield "\n".join(lines).rstrip("\n")
+                    yield b"\n".join(lines).rstrip(b"\n")
                 inside = False
             elif inside:
                 lines.append(line)
         if inside:
-            yield "\n".join(lines).rstrip("\n")
+            yield b"\n".join(lines).rstrip(b"\n")
 
 
 def save(target, data):
@@ -48,9 +49,9 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         source, built = pathlib.Path(tmp, "in.src"), pathlib.Path(tmp, "out.txt")
         for text in example_inputs():
-            if not text.startswith("~author"):
-                text = "~author 1\n~work 1\n" + text
-            source.write_text(text + "\n", encoding="utf-8")
+            if not text.startswith(b"~author"):
+                text = b"~author 1\n~work 1\n" + text
+            source.write_bytes(text + b"\n")
             subprocess.run([tlgbuild, source, built], check=True)
             data = built.read_bytes()
             save("author_file", data)
