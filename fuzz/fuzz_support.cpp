@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
 #include <sstream>
 #include <vector>
 
 #include "document_checks.h"
+#include "input/byte_source.h"
+#include "input/work_list.h"
 #include "scrivel.h"
 
 namespace scrivel::fuzzing {
@@ -67,6 +73,47 @@ int number_after(std::string_view file, std::size_t mark) {
   return 100 * digit(mark + 2) + 10 * digit(mark + 3) + digit(mark + 4);
 }
 
+// Where the work search finds the header of `work` in `file`, as a
+// conversion would start from it; nothing when it does not find it.
+std::optional<std::uint64_t> search(std::string_view file, int work) {
+  MemoryInput input(file);
+  std::ostringstream ignored;
+  Messages messages(ignored);
+  try {
+    ByteSource source(input, messages);
+    if (source.find_work(work)) return source.offset() + std::uint64_t{1};
+  } catch (const FatalExit&) {
+  }
+  return std::nullopt;
+}
+
+// The numbers that an EF 81 and the three bytes after it carry, wherever
+// they stand, and 1: more than the search can find, since it looks only
+// inside a block and past the author header.
+std::set<int> numbers_to_ask(std::string_view file) {
+  std::set<int> numbers{1};
+  for (std::size_t mark = file.find('\xEF'); mark != std::string_view::npos && mark + 4 < file.size();
+       mark = file.find('\xEF', mark + 1)) {
+    if (file[mark + 1] == '\x81') numbers.insert(number_after(file, mark));
+  }
+  return numbers;
+}
+
+std::string named(int work) { return "work " + std::to_string(work); }
+
+// "" when the list names each work once, in the order of their headers, and
+// no work's data reach past the file's end.
+std::string list_fault(const WorkList& list, std::uint64_t file_size) {
+  std::set<int> seen;
+  for (std::size_t i = 0; i < list.works.size(); ++i) {
+    const ListedWork& work = list.works[i];
+    if (work.header + work.bytes > file_size) return named(work.work) + " reaches past the file's end";
+    if (i > 0 && work.header <= list.works[i - 1].header) return named(work.work) + " is out of order";
+    if (!seen.insert(work.work).second) return named(work.work) + " is listed twice";
+  }
+  return "";
+}
+
 }  // namespace
 
 std::string_view as_text(const unsigned char* data, std::size_t size) {
@@ -99,5 +146,25 @@ std::string conversion_fault(std::string_view file, int work) {
 }
 
 int fuzzed_form(std::string_view file) { return std::hash<std::string_view>{}(file) & 1; }
+
+std::string listing_fault(std::string_view data) {
+  const std::unique_ptr<char[]> exact = std::make_unique_for_overwrite<char[]>(data.size());
+  std::copy(data.begin(), data.end(), exact.get());
+  const std::string_view file(exact.get(), data.size());
+
+  const WorkList list = list_works(file);
+  if (std::string fault = list_fault(list, file.size()); !fault.empty()) return fault;
+  std::map<int, std::uint64_t> listed;
+  for (const ListedWork& work : list.works) listed.emplace(work.work, work.header);
+  for (const int work : numbers_to_ask(file)) {
+    const std::optional<std::uint64_t> found = search(file, work);
+    const auto entry = listed.find(work);
+    if (found && entry == listed.end()) return named(work) + " is found but not listed";
+    if (!found && entry != listed.end()) return named(work) + " is listed but not found";
+    if (found && entry->second != *found)
+      return named(work) + " is listed at " + std::to_string(entry->second) + " but found at " + std::to_string(*found);
+  }
+  return "";
+}
 
 }  // namespace scrivel::fuzzing

@@ -35,4 +35,11 @@ std::string conversion_fault(std::string_view file, int work);
 // the same form again when a failing input is run alone.
 int fuzzed_form(std::string_view file);
 
+// Lists the works of `file` as `scrivel-corpus list` does and holds the list
+// against the work search: every work listed is found where the list says,
+// and every number that the search finds is listed. The file is copied into
+// an allocation of exactly its size first, so that ASan reports any read past
+// its end. Returns "" when the list is sound, else what went wrong.
+std::string listing_fault(std::string_view file);
+
 }  // namespace scrivel::fuzzing

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seed corpus of the fuzz targets: the bundled sample, and the
-author file and the work content of every end-to-end example.
+author file and the work content of every end-to-end example. The author
+files seed both the conversion of a whole file and the list of its works.
 
     python3 fuzz/make_seeds.py build/tools/authorfile/tlgbuild
 """
@@ -39,13 +40,18 @@ def save(target, data):
     (CORPUS / target / name).write_bytes(data)
 
 
+def save_author_file(data):
+    for target in ("author_file", "list"):
+        save(target, data)
+
+
 def main():
     tlgbuild = pathlib.Path(sys.argv[1]).resolve()
-    for target in ("author_file", "work_content"):
+    for target in ("author_file", "work_content", "list"):
         shutil.rmtree(CORPUS / target, ignore_errors=True)
         (CORPUS / target).mkdir(parents=True)
     sample = (ROOT / "examples" / "tlg0012.txt").read_bytes()
-    save("author_file", sample)
+    save_author_file(sample)
     with tempfile.TemporaryDirectory() as tmp:
         source, built = pathlib.Path(tmp, "in.src"), pathlib.Path(tmp, "out.txt")
         for text in example_inputs():
@@ -54,7 +60,7 @@ def main():
             source.write_bytes(text + b"\n")
             subprocess.run([tlgbuild, source, built], check=True)
             data = built.read_bytes()
-            save("author_file", data)
+            save_author_file(data)
             if len(data) == 8192:
                 # The one block's text, between the two headers and F0 FE.
                 save("work_content", data[13:data.rstrip(b"\0").rindex(b"\xf0\xfe")])

@@ -40,5 +40,9 @@ TEST(FuzzRegressions, WorkContents) {
   }
 }
 
+TEST(FuzzRegressions, Listings) {
+  for (const auto& path : inputs_in("list")) EXPECT_EQ(listing_fault(read_bytes(path)), "") << path;
+}
+
 }  // namespace
 }  // namespace scrivel::fuzzing
