@@ -7,7 +7,6 @@
 #include <optional>
 #include <set>
 #include <sstream>
-#include <vector>
 
 #include "document_checks.h"
 #include "input/byte_source.h"
@@ -17,27 +16,45 @@
 namespace scrivel::fuzzing {
 namespace {
 
-// Lends the room of a buffer that every conversion reuses, a small piece at
-// a time: once the buffer has grown to the largest document yet, writing a
-// document allocates nothing, and the documents cross many buffer ends.
+// Memory that grows and is never cleared nor given back: the documents of
+// all the conversions are written into it in turn.
+class Room {
+ public:
+  char* data() { return bytes_.get(); }
+  // Makes room for `wanted` bytes, keeping the first `kept`.
+  void make(std::size_t wanted, std::size_t kept) {
+    if (wanted <= size_) return;
+    const std::size_t size = std::max(wanted, 2 * size_);
+    auto grown = std::make_unique_for_overwrite<char[]>(size);
+    std::copy_n(bytes_.get(), kept, grown.get());
+    bytes_ = std::move(grown);
+    size_ = size;
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+};
+
+// Lends the room, the least that a document may be lent at a time: once the
+// room has grown to the largest document yet, writing a document allocates
+// and clears nothing, and the documents cross as many buffer ends as they can.
 class ReusedOutput : public OutputFile {
  public:
-  static constexpr std::size_t lent_size = 1024;
-
-  explicit ReusedOutput(std::vector<char>& buffer) : buffer_(buffer) { buffer_.clear(); }
+  ReusedOutput(Room& room, std::size_t& length) : room_(room), length_(length) {}
   std::span<char> next_buffer(std::size_t used) override {
-    taken_ += used;
-    buffer_.resize(taken_ + lent_size);
-    return {buffer_.data() + taken_, lent_size};
+    length_ += used;
+    room_.make(length_ + min_lent, length_);
+    return {room_.data() + length_, min_lent};
   }
   bool close(std::size_t used) override {
-    buffer_.resize(taken_ + used);
+    length_ += used;
     return true;
   }
 
  private:
-  std::vector<char>& buffer_;
-  std::size_t taken_ = 0;
+  Room& room_;
+  std::size_t& length_;
 };
 
 // The documents and messages of the conversions, kept from one conversion to
@@ -47,23 +64,24 @@ class ReusedFiles : public FileSystem {
   std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
-    return std::make_unique<ReusedOutput>(document_);
+    return std::make_unique<ReusedOutput>(room_, length_);
   }
 
   // Converts into `form`; "" when the document and the messages are sound.
   std::string fault_of(std::string_view file, int work, int form) {
     MemoryInput input(file);
-    document_.clear();
+    length_ = 0;
     messages_.str({});
     convert(input, {1, work, form, "tlg0001.txt"}, *this, messages_);
     std::string fault = checks::check_messages(messages_.view());
-    if (!fault.empty() || document_.empty()) return fault;
-    const std::string_view document(document_.data(), document_.size());
+    if (!fault.empty() || length_ == 0) return fault;
+    const std::string_view document(room_.data(), length_);
     return form == 1 ? checks::check_rtf(document) : checks::check_html(document);
   }
 
  private:
-  std::vector<char> document_;  // empty when the run wrote none
+  Room room_;
+  std::size_t length_ = 0;  // of the document written last; 0 when the run wrote none
   std::ostringstream messages_;
 };
 
