@@ -99,6 +99,17 @@ TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
   }
 }
 
+// A walk that runs off the file's end, every block's number being below the
+// one wanted, finds no block of its own: not even for work -1.
+TEST(WorkSearch, ReportsAWorkBeyondEveryBlocksNumber) {
+  Bytes file = Builder(1).work(1).unit("A").finish();
+  file[10] = 0xAF;  // the digits 0, -1, 1 of the start header: work -9
+  const Conversion result = convert(file, "html", 1, -1);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
+  EXPECT_EQ(result.document, "");
+}
+
 TEST(WorkSearch, RefusesABlockWithoutItsStartHeader) {
   Bytes file = Builder(1).work(1).unit(long_unit('A')).unit(long_unit('B')).work(2).unit("C").finish();
   const auto error_of = [](const Bytes& f, int work) {

@@ -27,9 +27,10 @@ ByteSource::~ByteSource() { messages_.follow(nullptr); }
 // Phase 1: reads only the first bytes of each block until one shows a work
 // number at least as great as the one wanted, or the file ends. Returns the
 // block where the walk stopped; `stop_number` is that block's work number,
-// or -1 when the walk ran off the end.
-int ByteSource::walk_block_starts(int work, int& stop_number) {
-  stop_number = -1;
+// or none when the walk ran off the end (no number can stand for that: a
+// header's digits make negative numbers too).
+int ByteSource::walk_block_starts(int work, std::optional<int>& stop_number) {
+  stop_number.reset();
   for (int block = 0;; ++block) {
     if (block > 0 && !file_.seek(block_offset(block))) return block;
     const std::size_t n = file_.read(buf_, walk_read);
@@ -70,7 +71,7 @@ void ByteSource::start_at(int block, int index) {
 }
 
 bool ByteSource::find_work(int work) {
-  int stop_number;
+  std::optional<int> stop_number;
   const int stop_block = walk_block_starts(work, stop_number);
   const int chosen = stop_block > 0 ? stop_block - 1 : 0;
   load_block(chosen);

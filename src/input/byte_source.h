@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "files.h"
@@ -52,7 +53,7 @@ class ByteSource : public Position {
   int blocks_read() const { return blocks_read_; }
 
  private:
-  int walk_block_starts(int work, int& stop_number);
+  int walk_block_starts(int work, std::optional<int>& stop_number);
   void load_block(int block);
   void load_next_block();
   int find_header(int work) const;
