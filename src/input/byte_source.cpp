@@ -1,5 +1,8 @@
 #include "input/byte_source.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace scrivel {
 namespace {
 
@@ -59,8 +62,14 @@ void ByteSource::load_block(int block) {
 // Index of the first header of `work` in the loaded block, or -1. Only the
 // bytes that the read delivered are looked at.
 int ByteSource::find_header(int work) const {
-  for (int i = start_header_index; i + header_bytes - 1 < length_ && i <= int{block_size} - header_bytes - 1; ++i) {
-    if (buf_[i] == header_mark && buf_[i + 1] == work_code && work_number(buf_ + i + 2) == work) return i;
+  const int last = std::min(length_ - header_bytes, int{block_size} - header_bytes - 1);
+  if (last < start_header_index) return -1;
+  const byte* const end = buf_ + last + 1;
+  // memchr finds the candidates: the block is mostly text, in which EF is rare.
+  for (const byte* p = buf_ + start_header_index; p < end; ++p) {
+    p = static_cast<const byte*>(std::memchr(p, header_mark, static_cast<std::size_t>(end - p)));
+    if (p == nullptr) break;
+    if (p[1] == work_code && work_number(p + 2) == work) return static_cast<int>(p - buf_);
   }
   return -1;
 }
