@@ -25,6 +25,7 @@
 
 #include "author_file_builder.h"
 #include "conversion.h"
+#include "fresh_directory.h"
 
 extern char** environ;
 
@@ -60,17 +61,6 @@ Bytes author_file(int works, std::size_t work_size) {
 }
 
 std::string stem_of(int work) { return "sv" + std::to_string(author) + "_" + std::to_string(work); }
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-std::set<std::string> files_in(const fs::path& directory) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
-  return names;
-}
 
 // The files that a document or a log is written under before it takes its name.
 std::set<std::string> temporaries_in(const fs::path& directory) {
@@ -165,20 +155,8 @@ class SmallDisk {
 };
 
 // Runs in a directory of its own with a corpus/ folder.
-class CorpusFaults : public ::testing::Test {
+class CorpusFaults : public InFreshDirectory {
  protected:
-  void SetUp() override {
-    previous_ = fs::current_path();
-    directory_ = fs::temp_directory_path() / ("scrivel-corpus-faults-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(directory_);
-    fs::create_directories(directory_ / "corpus");
-    fs::current_path(directory_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(directory_);
-  }
   // Writes the author file, and keeps its bytes for the reference conversions.
   void add_author(const Bytes& file) {
     author_data_.assign(reinterpret_cast<const char*>(file.data()), file.size());
@@ -202,8 +180,6 @@ class CorpusFaults : public ::testing::Test {
     return true;
   }
 
-  fs::path previous_;
-  fs::path directory_;
   std::string author_data_;
 };
 

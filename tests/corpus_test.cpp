@@ -16,6 +16,7 @@
 #include "author_file_builder.h"
 #include "conversion.h"
 #include "corpus/corpus.h"
+#include "fresh_directory.h"
 
 namespace scrivel::testing {
 namespace {
@@ -44,11 +45,6 @@ std::string tlg_name(int author) {
   return name;
 }
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 void write_file(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 struct Outcome {
@@ -58,20 +54,11 @@ struct Outcome {
 };
 
 // Runs in a directory of its own with a corpus/ and an out/ folder.
-class Corpus : public ::testing::Test {
+class Corpus : public InFreshDirectory {
  protected:
   void SetUp() override {
-    previous_ = fs::current_path();
-    directory_ = fs::temp_directory_path() / ("scrivel-corpus-test-" + std::to_string(::getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(directory_);
-    fs::create_directories(directory_ / "corpus");
-    fs::create_directories(directory_ / "out");
-    fs::current_path(directory_);
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(directory_);
+    InFreshDirectory::SetUp();
+    fs::create_directories("out");
   }
   static void add_author(int author, const Bytes& file) { write_file("corpus/" + tlg_name(author), to_string(file)); }
   Outcome run(std::vector<std::string> args, int stop = 0) {
@@ -81,14 +68,6 @@ class Corpus : public ::testing::Test {
     const int status = corpus::run_corpus(args, console);
     return {status, out.str(), err.str()};
   }
-  static std::set<std::string> files_in(const fs::path& directory) {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.insert(entry.path().filename().string());
-    return names;
-  }
-
-  fs::path previous_;
-  fs::path directory_;
 };
 
 TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
