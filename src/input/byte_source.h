@@ -5,12 +5,11 @@
 #include <optional>
 #include <span>
 
+#include "byte.h"
 #include "files.h"
 #include "messages.h"
 
 namespace scrivel {
-
-using byte = unsigned char;
 
 constexpr std::size_t block_size = 8192;
 

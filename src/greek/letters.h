@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "input/byte_source.h"
+#include "byte.h"
 
 namespace scrivel {
 
@@ -62,8 +62,11 @@ inline constexpr int letter_count = 2 * 2 * 26 * 128;
 constexpr int letter_index(byte cap, byte word_end, byte letter, Diacritics diacritics) {
   return ((cap * 2 + word_end) * 26 + (letter - 'A')) * 128 + diacritics;
 }
+// What the capital and a word's end add to a letter's index.
+inline constexpr int capital_step = letter_index(1, 0, 'A', 0);
+inline constexpr int word_end_step = letter_index(0, 1, 'A', 0);
 constexpr byte letter_of(int index) { return static_cast<byte>('A' + index / 128 % 26); }
-constexpr bool is_capital(int index) { return index >= letter_index(1, 0, 'A', 0); }
+constexpr bool is_capital(int index) { return index >= capital_step; }
 constexpr Diacritics diacritics_of(int index) { return static_cast<Diacritics>(index % 128); }
 
 namespace composition {
@@ -193,5 +196,49 @@ inline constexpr std::array<std::uint16_t, letter_count> letter_code_points = []
                   composition::letter_code_point(cap, word_end, letter, static_cast<Diacritics>(diacritics)));
   return code_points;
 }();
+
+// What no precomposed character stands for, as the code points written in
+// its place: J, which is no Greek letter, stands as the Latin one; a vowel
+// whose marks no precomposed letter carries is the base letter and its marks
+// in canonical order.
+struct UncomposedLetter {
+  std::array<int, 4> code_points{};
+  int length = 0;
+
+  constexpr void add(int code_point) { code_points[length++] = code_point; }
+};
+
+namespace composition {
+
+inline constexpr int combining_grave = 0x0300;
+inline constexpr int combining_acute = 0x0301;
+inline constexpr int combining_diaeresis = 0x0308;
+inline constexpr int combining_perispomeni = 0x0342;
+inline constexpr int combining_ypogegrammeni = 0x0345;
+
+}  // namespace composition
+
+constexpr UncomposedLetter uncomposed_letter(int index) {
+  using namespace composition;
+  UncomposedLetter letter;
+  const byte beta = letter_of(index);
+  if (beta == 'J') {
+    letter.add('J');
+    return letter;
+  }
+  const Diacritics diacritics = diacritics_of(index);
+  const int capital = vow2[letter_positions[beta]];
+  letter.add(is_capital(index) ? capital : capital + small_offset);
+  if (has(diacritics, diFlag)) letter.add(combining_diaeresis);
+  if (has(diacritics, peFlag)) {
+    letter.add(combining_perispomeni);
+  } else if (has(diacritics, ojFlag)) {
+    letter.add(combining_acute);
+  } else if (has(diacritics, vaFlag)) {
+    letter.add(combining_grave);
+  }
+  if (has(diacritics, ypFlag)) letter.add(combining_ypogegrammeni);
+  return letter;
+}
 
 }  // namespace scrivel
