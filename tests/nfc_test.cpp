@@ -1,0 +1,134 @@
+// The NFC tables held to ICU: every code point the program may write, and
+// every letter the composer writes, must come out as ICU normalises it.
+
+#include "output/nfc.h"
+
+#include <gtest/gtest.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "greek/letters.h"
+
+namespace scrivel::testing {
+namespace {
+
+using CodePoints = std::vector<int>;
+
+// Every character the program writes lies below this one.
+constexpr int written_limit = 0x2100;
+
+// Built at compile time, as the renderers build their tables: a lookup that
+// cannot run in a constant expression fails here already.
+constexpr auto code_point_nfc = [] {
+  std::array<NfcForm, written_limit> forms{};
+  for (int code_point = 0; code_point < written_limit; ++code_point) forms[code_point] = nfc_of_code_point(code_point);
+  return forms;
+}();
+
+constexpr auto letter_nfc = [] {
+  std::array<NfcForm, letter_count> forms{};
+  for (int index = 0; index < letter_count; ++index) forms[index] = nfc_of_letter(index);
+  return forms;
+}();
+
+CodePoints code_points_of(const NfcForm& form) {
+  return CodePoints(form.code_points.begin(), form.code_points.begin() + form.length);
+}
+
+// What the composer writes for a letter: its precomposed character, or the
+// base letter and combining marks.
+CodePoints written_for(int index) {
+  if (letter_code_points[index] != 0) return {letter_code_points[index]};
+  const UncomposedLetter letter = uncomposed_letter(index);
+  return CodePoints(letter.code_points.begin(), letter.code_points.begin() + letter.length);
+}
+
+std::string hex(const CodePoints& code_points) {
+  std::string text;
+  for (const int code_point : code_points) {
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%s%04X", text.empty() ? "" : " ", code_point);
+    text += digits;
+  }
+  return text;
+}
+
+// The first few faults in full and how many there are, so that a table
+// gone wrong as a whole does not flood the log.
+class Faults {
+ public:
+  void add(const std::string& fault) {
+    if (count_++ < shown) listed_ += "\n  " + fault;
+  }
+  std::string report() const { return std::to_string(count_) + " faults:" + listed_; }
+  bool empty() const { return count_ == 0; }
+
+ private:
+  static constexpr int shown = 8;
+  int count_ = 0;
+  std::string listed_;
+};
+
+class NfcAgainstIcu : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UErrorCode status = U_ZERO_ERROR;
+    icu_nfc_ = icu::Normalizer2::getNFCInstance(status);
+    ASSERT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+  }
+
+  CodePoints normalized(const CodePoints& code_points) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString result = icu_nfc_->normalize(to_icu(code_points), status);
+    EXPECT_TRUE(U_SUCCESS(status)) << hex(code_points) << ": " << u_errorName(status);
+    CodePoints form;
+    for (int32_t i = 0; i < result.length(); i = result.moveIndex32(i, 1)) form.push_back(result.char32At(i));
+    return form;
+  }
+
+  bool is_normalized(const CodePoints& code_points) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const bool normalized = icu_nfc_->isNormalized(to_icu(code_points), status);
+    return U_SUCCESS(status) && normalized;
+  }
+
+ private:
+  static icu::UnicodeString to_icu(const CodePoints& code_points) {
+    icu::UnicodeString text;
+    for (const int code_point : code_points) text.append(static_cast<UChar32>(code_point));
+    return text;
+  }
+
+  const icu::Normalizer2* icu_nfc_ = nullptr;
+};
+
+TEST_F(NfcAgainstIcu, EveryCodePointBelowU2100HasIcusForm) {
+  Faults faults;
+  for (int code_point = 0; code_point < written_limit; ++code_point) {
+    const CodePoints ours = code_points_of(code_point_nfc[code_point]);
+    const CodePoints icus = normalized({code_point});
+    if (ours != icus) faults.add(hex({code_point}) + ": the table gives " + hex(ours) + ", ICU " + hex(icus));
+  }
+  EXPECT_TRUE(faults.empty()) << faults.report();
+}
+
+TEST_F(NfcAgainstIcu, EveryLetterHasIcusFormOfWhatTheComposerWrites) {
+  Faults faults;
+  for (int index = 0; index < letter_count; ++index) {
+    const CodePoints written = written_for(index);
+    const CodePoints ours = code_points_of(letter_nfc[index]);
+    const CodePoints icus = normalized(written);
+    const std::string letter = "letter " + std::to_string(index) + " (written " + hex(written) + ")";
+    if (ours != icus) faults.add(letter + ": the table gives " + hex(ours) + ", ICU " + hex(icus));
+    if (!is_normalized(ours)) faults.add(letter + ": ICU finds " + hex(ours) + " not in NFC");
+  }
+  EXPECT_TRUE(faults.empty()) << faults.report();
+}
+
+}  // namespace
+}  // namespace scrivel::testing
