@@ -28,12 +28,12 @@ TEST(Sample, IsBuiltFromItsSource) {
 }
 
 TEST(Sample, ConvertsToTheReviewedDocuments) {
-  for (const std::string format : {"html", "rtf"}) {
+  for (const Format format : {Format::html, Format::rtf, Format::text, Format::tsv}) {
     for (const int work : {1, 2}) {
-      const std::string name = "sv12_" + std::to_string(work) + "." + format;
+      const std::string name = "sv12_" + std::to_string(work) + std::string(extension_of(format));
       SCOPED_TRACE(name);
       const Conversion result = convert(sample(), format, 12, work);
-      EXPECT_EQ(result.status, 0);
+      EXPECT_EQ(result.outcome.status, 0);
       EXPECT_EQ(notes_of(result.messages), "");
       EXPECT_EQ(result.document, read_file(SCRIVEL_EXPECTED_DIR "/" + name));
     }
