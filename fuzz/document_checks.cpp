@@ -30,11 +30,7 @@ std::size_t utf8_sequence(const unsigned char* s, std::size_t available) {
   return length;
 }
 
-}  // namespace
-
-std::string check_html(std::string_view document) {
-  if (!document.starts_with("<html>\n")) return "no HTML heading";
-  if (!document.ends_with("\n</body>\n</html>\n")) return "no HTML ending";
+std::string check_utf8(std::string_view document) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(document.data());
   for (std::size_t at = 0; at < document.size();) {
     const std::size_t length = utf8_sequence(bytes + at, document.size() - at);
@@ -42,6 +38,42 @@ std::string check_html(std::string_view document) {
     at += length;
   }
   return "";
+}
+
+// "" when the record holds three fields and a URN of the work.
+std::string check_record(std::string_view record, std::size_t at) {
+  const std::size_t first_tab = record.find('\t');
+  const std::size_t second_tab = record.find('\t', first_tab + 1);
+  if (first_tab == std::string_view::npos || second_tab == std::string_view::npos ||
+      record.find('\t', second_tab + 1) != std::string_view::npos)
+    return "a record without three fields at byte " + std::to_string(at);
+  if (!record.starts_with("urn:cts:greekLit:tlg")) return "a record without a URN at byte " + std::to_string(at);
+  return "";
+}
+
+}  // namespace
+
+std::string check_html(std::string_view document) {
+  if (!document.starts_with("<html>\n")) return "no HTML heading";
+  if (!document.ends_with("\n</body>\n</html>\n")) return "no HTML ending";
+  return check_utf8(document);
+}
+
+std::string check_text(std::string_view document) {
+  if (!document.ends_with('\n')) return "no line feed at the end";
+  return check_utf8(document);
+}
+
+std::string check_tsv(std::string_view document) {
+  constexpr std::string_view header = "urn\tcitation\ttext\n";
+  if (!document.starts_with(header)) return "no header line";
+  if (!document.ends_with('\n')) return "no line feed at the end";
+  for (std::size_t at = header.size(); at < document.size();) {
+    const std::size_t end = document.find('\n', at);
+    if (std::string fault = check_record(document.substr(at, end - at), at); !fault.empty()) return fault;
+    at = end + 1;
+  }
+  return check_utf8(document);
 }
 
 std::string check_rtf(std::string_view document) {
@@ -52,16 +84,13 @@ std::string check_rtf(std::string_view document) {
       case '\\':
         ++at;  // the escaped character or the control word's first letter
         break;
-      case '{':
-        ++depth;
-        break;
+      case '{': ++depth; break;
       case '}':
         if (--depth < 0) return "a brace closes more than is open at byte " + std::to_string(at);
         if (depth == 0 && at + 1 != document.size())
           return "the heading's group closes before the end at byte " + std::to_string(at);
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (depth != 0) return std::to_string(depth) + " group(s) left open";

@@ -1,6 +1,7 @@
 #include "fuzz_support.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -67,16 +68,22 @@ class ReusedFiles : public FileSystem {
     return std::make_unique<ReusedOutput>(room_, length_);
   }
 
-  // Converts into `form`; "" when the document and the messages are sound.
-  std::string fault_of(std::string_view file, int work, int form) {
+  // Converts into `format`; "" when the document and the messages are sound.
+  std::string fault_of(std::string_view file, int work, Format format) {
     MemoryInput input(file);
     length_ = 0;
     messages_.str({});
-    convert(input, {1, work, form, "tlg0001.txt"}, *this, messages_);
+    convert(input, {1, work, format, default_normalization(format), "tlg0001.txt"}, *this, messages_);
     std::string fault = checks::check_messages(messages_.view());
     if (!fault.empty() || length_ == 0) return fault;
     const std::string_view document(room_.data(), length_);
-    return form == 1 ? checks::check_rtf(document) : checks::check_html(document);
+    switch (format) {
+      case Format::rtf: return checks::check_rtf(document);
+      case Format::html: return checks::check_html(document);
+      case Format::text: return checks::check_text(document);
+      case Format::tsv: return checks::check_tsv(document);
+    }
+    return "";
   }
 
  private:
@@ -152,18 +159,24 @@ authorfile::Bytes lay_out_content(std::string_view content) {
   return builder.finish();
 }
 
-std::string conversion_fault(std::string_view file, int work, int form) {
+constexpr std::array<Format, 4> every_format = {Format::rtf, Format::html, Format::text, Format::tsv};
+constexpr std::array<std::string_view, 4> format_names = {"rtf: ", "html: ", "text: ", "tsv: "};
+
+std::string conversion_fault(std::string_view file, int work, Format format) {
   static ReusedFiles files;
-  const std::string fault = files.fault_of(file, work, form);
-  return fault.empty() ? fault : (form == 1 ? "rtf: " : "html: ") + fault;
+  const std::string fault = files.fault_of(file, work, format);
+  return fault.empty() ? fault : std::string(format_names[static_cast<int>(format)]) + fault;
 }
 
 std::string conversion_fault(std::string_view file, int work) {
-  std::string fault = conversion_fault(file, work, 0);
-  return fault.empty() ? conversion_fault(file, work, 1) : fault;
+  for (const Format format : every_format)
+    if (std::string fault = conversion_fault(file, work, format); !fault.empty()) return fault;
+  return "";
 }
 
-int fuzzed_form(std::string_view file) { return std::hash<std::string_view>{}(file) & 1; }
+Format fuzzed_format(std::string_view file) {
+  return every_format[std::hash<std::string_view>{}(file) % every_format.size()];
+}
 
 std::string listing_fault(std::string_view data) {
   const std::unique_ptr<char[]> exact = std::make_unique_for_overwrite<char[]>(data.size());

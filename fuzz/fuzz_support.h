@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "author_file_builder.h"
+#include "output/format.h"
 
 namespace scrivel::fuzzing {
 
@@ -22,18 +23,18 @@ int first_work_number(std::string_view file);
 // content's lines (split at each line feed) become its units.
 authorfile::Bytes lay_out_content(std::string_view content);
 
-// Converts `work` of `file` into `form` (1 RTF, 0 HTML); returns "" when the
-// run ended with a sound document and messages, else what went wrong.
-std::string conversion_fault(std::string_view file, int work, int form);
+// Converts `work` of `file` into `format`; returns "" when the run ended
+// with a sound document and messages, else what went wrong.
+std::string conversion_fault(std::string_view file, int work, Format format);
 
-// The same, into both forms.
+// The same, into every format.
 std::string conversion_fault(std::string_view file, int work);
 
-// The form that an author file is fuzzed into, so that each execution
-// converts once: the parity of a hash of the whole file, which spreads the
-// mutations evenly over both forms whatever the seeds hold, and which picks
-// the same form again when a failing input is run alone.
-int fuzzed_form(std::string_view file);
+// The format that an author file is fuzzed into, so that each execution
+// converts once: picked by a hash of the whole file, which spreads the
+// mutations evenly over the formats whatever the seeds hold, and which picks
+// the same format again when a failing input is run alone.
+Format fuzzed_format(std::string_view file);
 
 // Lists the works of `file` as `scrivel-corpus list` does and holds the list
 // against the work search: every work listed is found where the list says,

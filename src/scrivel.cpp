@@ -5,8 +5,8 @@
 #include "decode/decoder.h"
 #include "input/byte_source.h"
 #include "input/config.h"
-#include "messages.h"
-#include "output/document.h"
+#include "output/renderer.h"
+#include "output/writer.h"
 
 namespace scrivel {
 namespace {
@@ -17,9 +17,12 @@ int convert_work(InputFile& author_file, const Request& request, FileSystem& doc
   messages.printf("reading %s work %d\n", request.path.c_str(), request.work);
   ByteSource source(author_file, messages);
   if (!source.find_work(request.work)) return 0;
-  Document document(documents, messages, request.rtf, request.author, request.work);
-  const int status = Decoder(source, document, messages).scrivel();
-  return document.close() ? status : 1;
+  const DocumentSource origin{request.author, request.work};
+  Writer writer(documents, messages, document_name(request.format, origin));
+  writer.open();
+  const std::unique_ptr<Renderer> renderer = make_renderer(request.format, request.normalization, writer, origin);
+  const int status = Decoder(source, *renderer, messages).scrivel();
+  return writer.close() ? status : 1;
 }
 
 int run_program(const std::vector<std::string>& args, FileSystem& files, Messages& messages) {
@@ -36,7 +39,8 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
     return 1;
   }
   const Config config = read_config(files, messages);
-  request.rtf = config.rtf;
+  request.format = config.format;
+  request.normalization = default_normalization(config.format);
   request.path = config.directory + author_file_name(request.author);
   const std::unique_ptr<InputFile> input = files.open_input(request.path);
   if (!input) {
@@ -48,18 +52,21 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
 
 // Runs `body` with the messages going to `out`; a fatal exit gives its status.
 template <typename Body>
-int reporting_to(std::ostream& out, Body body) {
+Outcome reporting_to(std::ostream& out, Body body) {
   Messages messages(out);
+  Outcome outcome;
   try {
-    return body(messages);
+    outcome.status = body(messages);
   } catch (const FatalExit& exit) {
-    return exit.status;
+    outcome.status = exit.status;
   }
+  outcome.reports = messages.tally();
+  return outcome;
 }
 
 }  // namespace
 
-int convert(InputFile& author_file, const Request& request, FileSystem& documents, std::ostream& messages) {
+Outcome convert(InputFile& author_file, const Request& request, FileSystem& documents, std::ostream& messages) {
   return reporting_to(messages, [&](Messages& m) { return convert_work(author_file, request, documents, m); });
 }
 
@@ -68,14 +75,14 @@ Conversion convert(std::string_view author_file, const Request& request) {
   MemoryFiles documents;
   std::ostringstream messages;
   Conversion result;
-  result.status = convert(input, request, documents, messages);
+  result.outcome = convert(input, request, documents, messages);
   result.messages = std::move(messages).str();
   if (!documents.outputs.empty()) result.document = std::move(documents.outputs.begin()->second);
   return result;
 }
 
 int run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out) {
-  return reporting_to(out, [&](Messages& m) { return run_program(args, files, m); });
+  return reporting_to(out, [&](Messages& m) { return run_program(args, files, m); }).status;
 }
 
 }  // namespace scrivel

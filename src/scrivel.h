@@ -6,28 +6,39 @@
 #include <vector>
 
 #include "files.h"
+#include "messages.h"
+#include "output/format.h"
 
 namespace scrivel {
 
-// One work to convert: whose it is, which it is, the form of its document
-// (1 RTF, 0 HTML), and the author file's path as the messages name it.
+// One work to convert: whose it is, which it is, the form of its document,
+// and the author file's path as the messages name it.
 struct Request {
   int author = 1;
   int work = 1;
-  int rtf = 1;
+  Format format = Format::rtf;
+  Normalization normalization = Normalization::none;
   std::string path;
+};
+
+// What a conversion came to: the exit status the program would end with,
+// and what its messages reported (see Tally): the failure that ended it, if
+// one did, and every error and warning by number.
+struct Outcome {
+  int status = 0;
+  Tally reports;
 };
 
 // Converts the work of `author_file` that `request` names, as the program
 // does once scrivel.cfg is read and the author file is open: the document
-// sv<author>_<work>.rtf or .html is created through `documents`, every
-// message goes onto `messages`. Returns the exit status.
-int convert(InputFile& author_file, const Request& request, FileSystem& documents, std::ostream& messages);
+// sv<author>_<work> with the format's extension is created through
+// `documents`, every message goes onto `messages`.
+Outcome convert(InputFile& author_file, const Request& request, FileSystem& documents, std::ostream& messages);
 
-// What one conversion gives: the exit status, the whole document (empty when
-// none was written) and everything printed.
+// What one conversion in memory gives: its outcome, the whole document
+// (empty when none was written) and everything printed.
 struct Conversion {
-  int status = 0;
+  Outcome outcome;
   std::string document;
   std::string messages;
 };

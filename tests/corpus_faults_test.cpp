@@ -2,9 +2,8 @@
 // middle of a batch, and a batch stopped by Ctrl-C or killed outright.
 // Whatever happens, a document stands under its own name only when whole.
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -82,7 +81,8 @@ std::set<std::string> documents_in(const fs::path& directory) {
 void expect_whole(const fs::path& directory, const std::string& author_data) {
   for (const std::string& name : documents_in(directory)) {
     const int work = std::stoi(name.substr(name.find('_') + 1));
-    const Conversion alone = scrivel::convert(author_data, {author, work, 0, author_path});
+    const Conversion alone =
+        scrivel::convert(author_data, {author, work, Format::html, Normalization::none, author_path});
     EXPECT_TRUE(read_file(directory / name) == alone.document) << name << " is not the whole document";
     EXPECT_EQ(read_file(directory / (stem_of(work) + ".log")), alone.messages) << name;
   }
@@ -189,7 +189,8 @@ class CorpusFaults : public InFreshDirectory {
 TEST_F(CorpusFaults, AFullDiskFailsTheWorksWithoutRoomAndKeepsTheEarlierOnesWhole) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   add_author(author_file(6, 150'000));
-  const std::size_t document_size = scrivel::convert(author_data_, {author, 1, 0, author_path}).document.size();
+  const std::size_t document_size =
+      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path}).document.size();
   const SmallDisk disk("full", document_size * 5 / 2);
   if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();
 
@@ -214,7 +215,8 @@ TEST_F(CorpusFaults, AFullDiskFailsTheWorksWithoutRoomAndKeepsTheEarlierOnesWhol
 TEST_F(CorpusFaults, ALogWithoutRoomFailsTheWork) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   add_author(author_file(1, 150'000));
-  const std::string document = scrivel::convert(author_data_, {author, 1, 0, author_path}).document;
+  const std::string document =
+      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path}).document;
   const std::size_t page = ::sysconf(_SC_PAGESIZE);
   const SmallDisk disk("full", (document.size() + page - 1) / page * page);
   if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();

@@ -1,8 +1,9 @@
 // scrivel-corpus on generated corpora: the list agrees with the work search,
 // a batch writes what scrivel writes, and bad input loses nothing.
 
-#include <gtest/gtest.h>
+#include "corpus/corpus.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,7 +16,6 @@
 
 #include "author_file_builder.h"
 #include "conversion.h"
-#include "corpus/corpus.h"
 #include "fresh_directory.h"
 
 namespace scrivel::testing {
@@ -30,10 +30,18 @@ std::string long_unit(char letter) { return std::string(6000, letter); }
 // Works that begin inside a block, at a block start, and in a short last block.
 Bytes three_kinds_of_start() {
   Bytes file = Builder(7)
-                   .work(1).unit("A")
-                   .work(2).unit("B").unit(long_unit('G')).unit(long_unit('G'))
-                   .block().work(3).unit(long_unit('D')).unit("~[z 1]LOGOS %99")
-                   .work(4).unit("Z")
+                   .work(1)
+                   .unit("A")
+                   .work(2)
+                   .unit("B")
+                   .unit(long_unit('G'))
+                   .unit(long_unit('G'))
+                   .block()
+                   .work(3)
+                   .unit(long_unit('D'))
+                   .unit("~[z 1]LOGOS %99")
+                   .work(4)
+                   .unit("Z")
                    .finish();
   while (file.back() == 0) file.pop_back();  // a short last block
   return file;
@@ -82,7 +90,7 @@ TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
             "7\t3\t2\t7\t6016\n"
             "7\t4\t2\t6023\t7\n");
   for (int work = 0; work <= 6; ++work) {
-    const bool found = !convert(file, "html", 7, work).document.empty();
+    const bool found = !convert(file, Format::html, 7, work).document.empty();
     EXPECT_EQ(found, listed.out.find("7\t" + std::to_string(work) + "\t") != std::string::npos) << work;
   }
 }
@@ -105,14 +113,15 @@ TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
   const Outcome batch = run({"convert", "--corpus", "corpus/", "--format", "rtf", "--out", "out", "--jobs", "3"});
   EXPECT_EQ(batch.status, 0) << batch.err;
   EXPECT_TRUE(batch.err.starts_with("scrivel-corpus: 6 works converted, 2 with warnings, 0 failed")) << batch.err;
-  const std::set<std::string> expected = {"sv7_1.rtf", "sv7_1.log", "sv7_2.rtf", "sv7_2.log", "sv7_3.rtf",
-                                          "sv7_3.log", "sv7_4.rtf", "sv7_4.log", "sv12_1.rtf", "sv12_1.log",
-                                          "sv12_3.rtf", "sv12_3.log"};
+  const std::set<std::string> expected = {"sv7_1.rtf",  "sv7_1.log",  "sv7_2.rtf",  "sv7_2.log",
+                                          "sv7_3.rtf",  "sv7_3.log",  "sv7_4.rtf",  "sv7_4.log",
+                                          "sv12_1.rtf", "sv12_1.log", "sv12_3.rtf", "sv12_3.log"};
   EXPECT_EQ(files_in("out"), expected);
-  for (const auto& [author, work, file] : std::vector<std::tuple<int, int, Bytes>>{
-           {7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
+  for (const auto& [author, work, file] :
+       std::vector<std::tuple<int, int, Bytes>>{{7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
     const std::string stem = "out/sv" + std::to_string(author) + "_" + std::to_string(work);
-    const Conversion alone = scrivel::convert(to_string(file), {author, work, 1, "corpus/" + tlg_name(author)});
+    const Conversion alone = scrivel::convert(
+        to_string(file), {author, work, Format::rtf, Normalization::none, "corpus/" + tlg_name(author)});
     EXPECT_EQ(read_file(stem + ".rtf"), alone.document) << stem;
     EXPECT_EQ(read_file(stem + ".log"), alone.messages) << stem;
   }
@@ -146,7 +155,8 @@ TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {
   const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "--jobs", "1"});
   EXPECT_EQ(batch.status, 1);
   EXPECT_NE(batch.err.find("work 2 failed: Cannot open/write to 'sv1_2.html'"), std::string::npos) << batch.err;
-  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log", "sv1_3.html", "sv1_3.log"}));
+  EXPECT_EQ(files_in("out"),
+            (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log", "sv1_3.html", "sv1_3.log"}));
   EXPECT_TRUE(read_file("out/sv1_1.html").ends_with("</html>\n"));
 }
 

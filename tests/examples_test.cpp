@@ -8,6 +8,10 @@
 //   the expected HTML body
 //   --- rtf
 //   the expected RTF body
+//   --- text
+//   the expected plain text, whole
+//   --- tsv
+//   the expected records, without the header line
 //   --- messages
 //   the expected messages, without the "reading" and blocks lines
 //
@@ -17,8 +21,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -30,12 +37,19 @@
 namespace scrivel::testing {
 namespace {
 
+// The sections of the documents, by name.
+constexpr std::array<std::pair<std::string_view, Format>, 4> document_sections = {{
+    {"--- html", Format::html},
+    {"--- rtf", Format::rtf},
+    {"--- text", Format::text},
+    {"--- tsv", Format::tsv},
+}};
+
 struct Example {
   std::string where;  // file:line
   std::string title;
   std::string input;
-  std::optional<std::string> html;
-  std::optional<std::string> rtf;
+  std::map<Format, std::string> documents;  // expected, by format
   std::string messages;
 };
 
@@ -51,16 +65,16 @@ std::vector<Example> read_examples(const std::filesystem::path& path) {
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     if (line.starts_with("=== ")) {
-      examples.push_back({path.filename().string() + ":" + std::to_string(number), line.substr(4), "", {}, {}, ""});
+      examples.push_back({path.filename().string() + ":" + std::to_string(number), line.substr(4), "", {}, ""});
       section = &examples.back().input;
       continue;
     }
     if (examples.empty()) continue;  // the file's own introduction
     Example& example = examples.back();
-    if (line == "--- html") {
-      section = &example.html.emplace();
-    } else if (line == "--- rtf") {
-      section = &example.rtf.emplace();
+    const auto document = std::find_if(document_sections.begin(), document_sections.end(),
+                                       [&](const auto& named) { return named.first == line; });
+    if (document != document_sections.end()) {
+      section = &example.documents[document->second];
     } else if (line == "--- messages") {
       section = &example.messages;
     } else {
@@ -69,8 +83,7 @@ std::vector<Example> read_examples(const std::filesystem::path& path) {
   }
   for (Example& example : examples) {
     example.input = trim_trailing_newlines(example.input);
-    if (example.html) example.html = trim_trailing_newlines(*example.html);
-    if (example.rtf) example.rtf = trim_trailing_newlines(*example.rtf);
+    for (auto& [format, document] : example.documents) document = trim_trailing_newlines(document);
   }
   return examples;
 }
@@ -101,20 +114,29 @@ void PrintTo(const Example& example, std::ostream* out) { *out << example.where;
 
 class Examples : public ::testing::TestWithParam<Example> {};
 
-void check_format(const Example& example, const std::string& format, const std::string& expected) {
-  SCOPED_TRACE(example.where + " " + example.title + " (" + format + ")");
-  const Conversion result = convert(author_file_of(example.input), format, author_of(example.input),
-                                    first_work_of(example.input));
-  EXPECT_EQ(trim_trailing_newlines(body_of(result.document, format == "rtf")), expected);
-  EXPECT_EQ(format == "rtf" ? checks::check_rtf(result.document) : checks::check_html(result.document), "");
+std::string soundness_fault(const std::string& document, Format format) {
+  switch (format) {
+    case Format::rtf: return checks::check_rtf(document);
+    case Format::html: return checks::check_html(document);
+    case Format::text: return checks::check_text(document);
+    case Format::tsv: return checks::check_tsv(document);
+  }
+  return "";
+}
+
+void check_format(const Example& example, Format format, const std::string& expected) {
+  SCOPED_TRACE(example.where + " " + example.title + " (" + std::string(extension_of(format)) + ")");
+  const Conversion result =
+      convert(author_file_of(example.input), format, author_of(example.input), first_work_of(example.input));
+  EXPECT_EQ(trim_trailing_newlines(body_of(result.document, format)), expected);
+  EXPECT_EQ(soundness_fault(result.document, format), "");
   EXPECT_EQ(trim_trailing_newlines(notes_of(result.messages)), trim_trailing_newlines(example.messages));
 }
 
 TEST_P(Examples, ConvertAsShown) {
   const Example& example = GetParam();
-  ASSERT_TRUE(example.html || example.rtf) << example.where << ": names no document";
-  if (example.html) check_format(example, "html", *example.html);
-  if (example.rtf) check_format(example, "rtf", *example.rtf);
+  ASSERT_FALSE(example.documents.empty()) << example.where << ": names no document";
+  for (const auto& [format, expected] : example.documents) check_format(example, format, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(All, Examples, ::testing::ValuesIn(all_examples()),

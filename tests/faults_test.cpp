@@ -43,10 +43,10 @@ TEST(Faults, TruncationAtEveryOffset) {
   for (std::size_t length = 0; length < data; ++length) {
     SCOPED_TRACE(length);
     const Bytes cut(whole.begin(), whole.begin() + length);
-    const Conversion html = convert(cut, "html");
-    const Conversion rtf = convert(cut, "rtf");
+    const Conversion html = convert(cut, Format::html);
+    const Conversion rtf = convert(cut, Format::rtf);
     expect_sound(html, rtf);
-    EXPECT_EQ(html.status, 1);
+    EXPECT_EQ(html.outcome.status, 1);
     if (length < 12) {
       EXPECT_NE(html.messages.find("Error 001: Unexpected data, count=7\n"), std::string::npos);
       EXPECT_TRUE(html.document.empty());
@@ -57,7 +57,7 @@ TEST(Faults, TruncationAtEveryOffset) {
                                           "\n1 blocks were read\n"));
     }
   }
-  EXPECT_EQ(convert(Bytes(whole.begin(), whole.begin() + data), "html").status, 0);
+  EXPECT_EQ(convert(Bytes(whole.begin(), whole.begin() + data), Format::html).outcome.status, 0);
 }
 
 TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
@@ -66,24 +66,24 @@ TEST(Faults, ABlockOfNothingButItsEndAndPadding) {
   Bytes empty_block(authorfile::block_size, 0);
   empty_block[0] = 0xFE;
   file.insert(file.begin() + authorfile::block_size, empty_block.begin(), empty_block.end());
-  const Conversion html = convert(file, "html");
-  EXPECT_EQ(html.status, 0);
+  const Conversion html = convert(file, Format::html);
+  EXPECT_EQ(html.outcome.status, 0);
   EXPECT_EQ(notes_of(html.messages), "Error 101: block expected after FE block, count=2000\n");
-  EXPECT_TRUE(body_of(html.document, false).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
+  EXPECT_TRUE(body_of(html.document, Format::html).ends_with("\xCE\xB2\xCE\xBE"));  // ...beta, then xi
 }
 
 // Long words whose letters take the slow path (J, and a vowel with a mark
 // that no precomposed letter carries) fill and refill the document's buffer
 // in the middle of a word: each word comes out as the first one does.
 TEST(Faults, WordsOfLettersWithoutAPrecomposedFormAcrossBuffers) {
-  for (const std::string format : {"html", "rtf"}) {
+  for (const Format format : {Format::html, Format::rtf, Format::text}) {
     for (const int words : {1, 9, 70, 600}) {
-      SCOPED_TRACE(format + " " + std::to_string(words));
+      SCOPED_TRACE(std::string(extension_of(format)) + " " + std::to_string(words));
       const std::string word = "JE=*A=IJ ";
       std::string text, expected;
-      const std::string one = body_of(convert(authorfile::single_work(word), format).document, format == "rtf");
+      const std::string one = body_of(convert(authorfile::single_work(word), format).document, format);
       for (int i = 0; i < words; ++i) text += word, expected += one;
-      EXPECT_EQ(body_of(convert(authorfile::single_work(text), format).document, format == "rtf"), expected);
+      EXPECT_EQ(body_of(convert(authorfile::single_work(text), format).document, format), expected);
     }
   }
 }

@@ -4,6 +4,8 @@
 // over linear time: a quadratic scan or an unbounded buffer would blow it by
 // far. bench/pathological.py measures the times themselves.
 
+#include "pathological.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,6 @@
 
 #include "conversion.h"
 #include "document_checks.h"
-#include "pathological.h"
 
 namespace scrivel::testing {
 namespace {
@@ -74,29 +75,33 @@ TEST(PathologicalInputs, EveryPatternMakesAFileOfAboutTheSizeAsked) {
   }
 }
 
-// Each pattern once in each format, "html" or "rtf".
-class Pathological : public ::testing::TestWithParam<std::string> {
+// Each pattern once in each reading format.
+class Pathological : public ::testing::TestWithParam<Format> {
  protected:
-  bool rtf() const { return GetParam() == "rtf"; }
+  bool rtf() const { return GetParam() == Format::rtf; }
 
   // Converts `work` of `file`, and checks what every run must leave: status
   // 0, whole message lines, a sound document with its heading and ending.
   Conversion convert_soundly(const Bytes& file, int work = 1) const {
     Conversion result = convert(file, GetParam(), 1, work);
-    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.outcome.status, 0);
     EXPECT_EQ(checks::check_messages(result.messages), "");
     EXPECT_EQ(rtf() ? checks::check_rtf(result.document) : checks::check_html(result.document), "");
     EXPECT_FALSE(body(result).starts_with("(no heading or no ending"));
     return result;
   }
-  std::string body(const Conversion& conversion) const { return body_of(conversion.document, rtf()); }
+  std::string body(const Conversion& conversion) const { return body_of(conversion.document, GetParam()); }
   // The body that `content` converts to as a work of its own.
-  std::string body_alone(std::string_view content) const { return body(convert(authorfile::single_work(content), GetParam())); }
+  std::string body_alone(std::string_view content) const {
+    return body(convert(authorfile::single_work(content), GetParam()));
+  }
   std::string_view reference_blanks() const { return rtf() ? "\\~\\~\\~" : "&nbsp;&nbsp;&nbsp;"; }
 };
 
-INSTANTIATE_TEST_SUITE_P(BothFormats, Pathological, ::testing::Values("html", "rtf"),
-                         [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+INSTANTIATE_TEST_SUITE_P(BothFormats, Pathological, ::testing::Values(Format::html, Format::rtf),
+                         [](const ::testing::TestParamInfo<Format>& info) {
+                           return std::string(extension_of(info.param).substr(1));
+                         });
 
 // The stack of open effects holds 256: the rest of each 300 are refused,
 // each with its message, and what was written is all closed again by "$".
@@ -111,8 +116,9 @@ TEST_P(Pathological, NestedEffectsBeforeEachVerse) {
   EXPECT_EQ(count(text, body_alone(pathological::nested_verse)), verses);
   // RTF's groups are checked with its braces; HTML's elements are counted.
   if (rtf()) return;
-  for (const auto& [opening, closing] : {std::pair{"<b>", "</b>"}, std::pair{"<sup>", "</sup>"}, std::pair{"<sub>", "</sub>"},
-                                         std::pair{"<small>", "</small>"}, std::pair{"<span", "</span>"}}) {
+  for (const auto& [opening, closing] :
+       {std::pair{"<b>", "</b>"}, std::pair{"<sup>", "</sup>"}, std::pair{"<sub>", "</sub>"},
+        std::pair{"<small>", "</small>"}, std::pair{"<span", "</span>"}}) {
     EXPECT_EQ(count(text, opening), count(text, closing)) << opening;
   }
 }
@@ -128,7 +134,8 @@ TEST_P(Pathological, CitationTextsOf255CharactersAtEveryLine) {
   };
   // Built by appending: `"literal" + std::string` trips a false -Wrestrict in g++ 12.
   std::string reference = "[";
-  for (const std::string& part : {text('a'), std::string("."), text('A'), std::string(".1"), text('a')}) reference += part;
+  for (const std::string& part : {text('a'), std::string("."), text('A'), std::string(".1"), text('a')})
+    reference += part;
   reference += "]";
   EXPECT_EQ(count(result.document, reference), count(view(file), "\xAF"));
 }
@@ -168,7 +175,8 @@ TEST_P(Pathological, SignsWithANumberOfAMillionDigits) {
   for (std::size_t i = 0; i < digits.size(); ++i) {
     ASSERT_GE(digits[i], 5u);
     EXPECT_TRUE(notes[2 * i].starts_with("Error 100: after `%', offset:")) << notes[2 * i];
-    EXPECT_TRUE(notes[2 * i + 1].starts_with("Warning 003: Not supported punctuation mark `%1111', offset:")) << notes[2 * i + 1];
+    EXPECT_TRUE(notes[2 * i + 1].starts_with("Warning 003: Not supported punctuation mark `%1111', offset:"))
+        << notes[2 * i + 1];
     expected += sign;
     expected.append(digits[i] - 5, '1');
   }

@@ -2,16 +2,16 @@
 // messages, and the document file on disk.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 #include "author_file_builder.h"
+#include "conversion.h"
 #include "files.h"
 #include "scrivel.h"
-#include "conversion.h"
 
 namespace scrivel::testing {
 namespace {
@@ -47,8 +47,11 @@ TEST(CommandLine, TakesTheLeadingNumberOfEachArgument) {
     std::string author;
     std::string path;
   };
-  for (const Case& c : std::vector<Case>{{"12", "tlg0012.txt"}, {" +12abc", "tlg0012.txt"}, {"abc", "tlg0000.txt"},
-                                         {"0", "tlg0000.txt"}, {"9999", "tlg9999.txt"}}) {
+  for (const Case& c : std::vector<Case>{{"12", "tlg0012.txt"},
+                                         {" +12abc", "tlg0012.txt"},
+                                         {"abc", "tlg0000.txt"},
+                                         {"0", "tlg0000.txt"},
+                                         {"9999", "tlg9999.txt"}}) {
     const Outcome r = run_with({c.author, "3"}, {{"scrivel.cfg", "\nhtml\n"}});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.messages, "Cannot open file: " + c.path + "\n") << c.author;
@@ -81,12 +84,9 @@ TEST(Config, ChoosesTheFormat) {
     std::string document;
   };
   const std::vector<Case> cases = {
-      {"\nhtml\n", "sv1_1.html"},
-      {"# corpus\n\n# format\nhtml", "sv1_1.html"},
-      {"\r\nhtml\r\n", "sv1_1.html"},
-      {"\nHTML\n", "sv1_1.rtf"},
-      {"\nhtml \n", "sv1_1.rtf"},
-      {"\nrtf\n", "sv1_1.rtf"},
+      {"\nhtml\n", "sv1_1.html"},     {"# corpus\n\n# format\nhtml", "sv1_1.html"},
+      {"\r\nhtml\r\n", "sv1_1.html"}, {"\nHTML\n", "sv1_1.rtf"},
+      {"\nhtml \n", "sv1_1.rtf"},     {"\nrtf\n", "sv1_1.rtf"},
   };
   for (const Case& c : cases) {
     const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", c.cfg}, {"tlg0001.txt", one_work}});
@@ -102,8 +102,8 @@ TEST(Config, ChoosesTheFormat) {
 
 TEST(Config, UsesTheDirectoryLineAsItStands) {
   const std::string long_directory = std::string(1000, 'd') + "/";
-  const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", long_directory + "\r\nhtml\n"},
-                                      {long_directory + "tlg0001.txt", one_work}});
+  const Outcome r = run_with(
+      {"1", "1"}, {{"scrivel.cfg", long_directory + "\r\nhtml\n"}, {long_directory + "tlg0001.txt", one_work}});
   EXPECT_EQ(r.status, 0);
   const Outcome no_separator = run_with({"12", "1"}, {{"scrivel.cfg", "corpus\nhtml\n"}});
   EXPECT_EQ(no_separator.messages, "Cannot open file: corpustlg0012.txt\n");
@@ -112,8 +112,8 @@ TEST(Config, UsesTheDirectoryLineAsItStands) {
 }
 
 TEST(Run, ConvertsAWorkIntoOneDocument) {
-  const Outcome r = run_with({"7", "2"}, {{"scrivel.cfg", "\nhtml\n"},
-                                      {"tlg0007.txt", to_string(authorfile::single_work("LOGOS", 7, 2))}});
+  const Outcome r = run_with(
+      {"7", "2"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0007.txt", to_string(authorfile::single_work("LOGOS", 7, 2))}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.messages, "reading tlg0007.txt work 2\n1 blocks were read\n");
   ASSERT_EQ(r.files.outputs.count("sv7_2.html"), 1u);
@@ -125,9 +125,9 @@ class OnDisk : public ::testing::Test {
  protected:
   void SetUp() override {
     previous_ = std::filesystem::current_path();
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("scrivel-test-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    directory_ =
+        std::filesystem::temp_directory_path() / ("scrivel-test-" + std::to_string(::getpid()) + "-" +
+                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(directory_);
     std::filesystem::create_directories(directory_);
     std::filesystem::current_path(directory_);
@@ -169,7 +169,8 @@ TEST_F(OnDisk, ReportsAFullDisk) {
 // written in pieces while the decoder goes on.
 authorfile::Bytes large_work() {
   std::string content;
-  for (int line = 1; line <= 16000; ++line) content += "~[line " + std::to_string(line) + "]MH=NIN A)/EIDE QEA\\ PHLHI+A/DEW\n";
+  for (int line = 1; line <= 16000; ++line)
+    content += "~[line " + std::to_string(line) + "]MH=NIN A)/EIDE QEA\\ PHLHI+A/DEW\n";
   return authorfile::single_work(content);
 }
 
@@ -181,7 +182,7 @@ TEST_F(OnDisk, WritesALargeDocumentWholeAndInOrder) {
   ASSERT_EQ(run_here(messages), 0) << messages;
   std::ifstream document("sv1_1.rtf", std::ios::binary);
   const std::string on_disk{std::istreambuf_iterator<char>(document), {}};
-  const Conversion in_memory = convert(author_file, "rtf");
+  const Conversion in_memory = convert(author_file, Format::rtf);
   EXPECT_GT(on_disk.size(), 2u << 20);
   EXPECT_TRUE(on_disk == in_memory.document);
 }

@@ -51,11 +51,18 @@ TEST(WorkSearch, FindsWorksWhereverTheyBegin) {
   // already shows it; work 3 begins inside the last block; work 4 opens a
   // block of its own, so the block before it holds no header of it.
   const Bytes file = Builder(1)
-                         .work(1).unit("\"9A")
-                         .work(2).unit("\"9" + long_unit('B')).unit(long_unit('G'))
-                         .work(3).unit("\"9D")
-                         .block().work(4).unit("\"9" + long_unit('Z'))
-                         .work(5).unit("\"9Q")
+                         .work(1)
+                         .unit("\"9A")
+                         .work(2)
+                         .unit("\"9" + long_unit('B'))
+                         .unit(long_unit('G'))
+                         .work(3)
+                         .unit("\"9D")
+                         .block()
+                         .work(4)
+                         .unit("\"9" + long_unit('Z'))
+                         .work(5)
+                         .unit("\"9Q")
                          .finish();
   ASSERT_EQ(file.size(), 3 * block_size);
   const struct {
@@ -71,29 +78,30 @@ TEST(WorkSearch, FindsWorksWhereverTheyBegin) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.work);
-    const Conversion result = convert(file, "html", 1, c.work);
-    EXPECT_EQ(result.status, 0);
+    const Conversion result = convert(file, Format::html, 1, c.work);
+    EXPECT_EQ(result.outcome.status, 0);
     EXPECT_EQ(notes_of(result.messages), opening_error(c.header));
-    EXPECT_EQ(body_of(result.document, false), c.body);
+    EXPECT_EQ(body_of(result.document, Format::html), c.body);
   }
   // The same file cut short after work 5's first letter: its last block is short.
   const Bytes cut(file.begin(), file.begin() + header_offset(file, 5) + 9);
-  EXPECT_TRUE(notes_of(convert(cut, "html", 1, 5).messages).starts_with(opening_error(header_offset(file, 5))));
+  EXPECT_TRUE(notes_of(convert(cut, Format::html, 1, 5).messages).starts_with(opening_error(header_offset(file, 5))));
 }
 
 // The first work's header opens block 0, and block 1's start header names it
 // again: the work is read from block 0.
 TEST(WorkSearch, ReadsAFirstWorkThatRunsOnFromItsStart) {
   const Bytes file = Builder(1).work(1).unit("A").unit(long_unit('B')).unit(long_unit('G')).work(2).unit("D").finish();
-  EXPECT_EQ(body_of(convert(file, "html", 1, 1).document, false), "α" + repeat("β", 6000) + repeat("γ", 6000));
+  EXPECT_EQ(body_of(convert(file, Format::html, 1, 1).document, Format::html),
+            "α" + repeat("β", 6000) + repeat("γ", 6000));
 }
 
 TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
   const Bytes file = Builder(1).work(2).unit("A").work(4).unit("B").finish();
   for (const int work : {0, -3, 3, 5, 999}) {
     SCOPED_TRACE(work);
-    const Conversion result = convert(file, "html", 1, work);
-    EXPECT_EQ(result.status, 0);
+    const Conversion result = convert(file, Format::html, 1, work);
+    EXPECT_EQ(result.outcome.status, 0);
     EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
     EXPECT_EQ(result.document, "");
   }
@@ -104,8 +112,8 @@ TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
 TEST(WorkSearch, ReportsAWorkBeyondEveryBlocksNumber) {
   Bytes file = Builder(1).work(1).unit("A").finish();
   file[10] = 0xAF;  // the digits 0, -1, 1 of the start header: work -9
-  const Conversion result = convert(file, "html", 1, -1);
-  EXPECT_EQ(result.status, 0);
+  const Conversion result = convert(file, Format::html, 1, -1);
+  EXPECT_EQ(result.outcome.status, 0);
   EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
   EXPECT_EQ(result.document, "");
 }
@@ -113,8 +121,8 @@ TEST(WorkSearch, ReportsAWorkBeyondEveryBlocksNumber) {
 TEST(WorkSearch, RefusesABlockWithoutItsStartHeader) {
   Bytes file = Builder(1).work(1).unit(long_unit('A')).unit(long_unit('B')).work(2).unit("C").finish();
   const auto error_of = [](const Bytes& f, int work) {
-    const Conversion result = convert(f, "html", 1, work);
-    EXPECT_EQ(result.status, 1);
+    const Conversion result = convert(f, Format::html, 1, work);
+    EXPECT_EQ(result.outcome.status, 1);
     return notes_of(result.messages);
   };
   EXPECT_EQ(error_of(Bytes(file.begin(), file.begin() + 5), 1), "Error 001: Unexpected data, count=7\n");
@@ -131,9 +139,9 @@ TEST(WorkSearch, LooksOnlyAtWholeHeadersInTheBytesOfTheBlock) {
   Bytes file = Builder(1).work(1).unit("A").finish();
   const unsigned char late_header[] = {0xEF, 0x81, 0xB0, 0xB0, 0xB2};
   std::copy(std::begin(late_header), std::end(late_header), file.begin() + 8187);
-  EXPECT_EQ(notes_of(convert(file, "html", 1, 2).messages), not_found);
+  EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages), not_found);
   std::copy(std::begin(late_header), std::end(late_header), file.begin() + 8186);
-  EXPECT_EQ(notes_of(convert(file, "html", 1, 2).messages).find(not_found), std::string::npos);
+  EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages).find(not_found), std::string::npos);
 
   // Block 0 holds a header of work 2 at index 20, which the walk read into
   // the buffer; the last block is only 13 bytes long and says work 1. What
@@ -143,7 +151,7 @@ TEST(WorkSearch, LooksOnlyAtWholeHeadersInTheBytesOfTheBlock) {
   const Bytes block_start(file.begin(), file.begin() + 13);
   file.resize(block_size);
   file.insert(file.end(), block_start.begin(), block_start.end());
-  EXPECT_EQ(notes_of(convert(file, "html", 1, 2).messages), not_found);
+  EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages), not_found);
 }
 
 // An author file in memory that counts the bytes read of each block, and
@@ -186,7 +194,7 @@ Conversion convert_recorded(RecordingInput& input, int work) {
   MemoryFiles documents;
   std::ostringstream messages;
   Conversion result;
-  result.status = convert(input, {1, work, 0, "tlg0001.txt"}, documents, messages);
+  result.outcome = convert(input, {1, work, Format::html, Normalization::none, "tlg0001.txt"}, documents, messages);
   result.messages = messages.str();
   if (!documents.outputs.empty()) result.document = documents.outputs.begin()->second;
   return result;
@@ -198,9 +206,9 @@ TEST(WorkSearch, ReadsOnlyTheStartOfEachBlockBeforeTheWork) {
   ASSERT_EQ(header_offset(file, 2) / block_size, 19u);
   RecordingInput input(file);
   const Conversion result = convert_recorded(input, 2);
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.outcome.status, 0);
   EXPECT_EQ(result.messages, "reading tlg0001.txt work 2\n3 blocks were read\n");
-  EXPECT_EQ(body_of(result.document, false), "β" + repeat("γ", 6000) + repeat("δ", 6000));
+  EXPECT_EQ(body_of(result.document, Format::html), "β" + repeat("γ", 6000) + repeat("δ", 6000));
   for (std::uint64_t block = 0; block < 19; ++block) EXPECT_LE(input.bytes_read[block], 32u) << "block " << block;
   EXPECT_GE(input.bytes_read[19], block_size);  // the block where the work begins, loaded whole
 }
@@ -210,7 +218,7 @@ TEST(WorkSearch, ReportsASeekThatFails) {
   RecordingInput input(many_blocks());
   input.seeks_left = 20;
   const Conversion result = convert_recorded(input, 2);
-  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.outcome.status, 1);
   EXPECT_EQ(result.messages, "reading tlg0001.txt work 2\nError 002: cannot 'fseek' at 26000\n");
   EXPECT_EQ(result.document, "");
 }

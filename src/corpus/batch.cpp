@@ -82,45 +82,36 @@ bool write_whole(const fs::path& path, const std::string& text) {
   return false;
 }
 
-struct Outcome {
+// What became of one work of the batch, and what went wrong, for standard error.
+struct JobResult {
   enum class Kind { converted, warned, failed } kind;
-  std::string failure;  // what went wrong, for standard error
+  std::string failure;
 };
 
-// The lines a conversion prints besides its first and last: warnings and errors.
-bool has_notes(const std::string& printed) {
-  std::istringstream lines(printed);
-  for (std::string line; std::getline(lines, line);)
-    if (!line.starts_with("reading ") && !line.ends_with(" blocks were read")) return true;
-  return false;
-}
-
-std::string failure_in(const std::string& printed) {
-  std::istringstream lines(printed);
-  for (std::string line; std::getline(lines, line);)
-    if (line.starts_with("Error") || line.starts_with("Cannot")) return line;
-  return "";
-}
-
-Outcome convert_job(const Job& job, const BatchSettings& settings) {
+JobResult convert_job(const Job& job, const BatchSettings& settings) {
   std::ostringstream printed;
   StagedDocument document(settings.out);
-  int status = 1;
+  Outcome outcome{1, {}};
   DiskFiles disk;
   if (const std::unique_ptr<InputFile> input = disk.open_input(job.path)) {
-    status = convert(*input, {job.author, job.work, settings.rtf, job.path}, document, printed);
+    outcome =
+        convert(*input, {job.author, job.work, settings.format, settings.normalization, job.path}, document, printed);
   } else {
     printed << "Cannot open file: " << job.path << "\n";
+    outcome.reports.fatal_message = "Cannot open file: " + job.path;
   }
-  const std::string messages = printed.str();
   const std::string stem = "sv" + std::to_string(job.author) + "_" + std::to_string(job.work);
+  // A work that ended early has no document, even with status 0 (a work
+  // that is not in the file).
+  const bool failed = outcome.status != 0 || outcome.reports.ended_early();
   // Gone before the log is written: a full disk then has room for the log.
-  if (status != 0) document.discard();
-  const bool logged = write_whole(settings.out / (stem + ".log"), settings.config_note + messages);
-  if (status != 0 || !document.created()) return {Outcome::Kind::failed, failure_in(messages)};
-  if (!document.commit()) return {Outcome::Kind::failed, "cannot give the document its name in " + settings.out.string()};
-  if (!logged) return {Outcome::Kind::failed, "cannot write " + stem + ".log"};
-  return {has_notes(messages) ? Outcome::Kind::warned : Outcome::Kind::converted, ""};
+  if (failed) document.discard();
+  const bool logged = write_whole(settings.out / (stem + ".log"), settings.config_note + printed.str());
+  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message};
+  if (!document.commit())
+    return {JobResult::Kind::failed, "cannot give the document its name in " + settings.out.string()};
+  if (!logged) return {JobResult::Kind::failed, "cannot write " + stem + ".log"};
+  return {outcome.reports.has_reports() ? JobResult::Kind::warned : JobResult::Kind::converted, ""};
 }
 
 // The line on a terminal that says how far the batch is.
@@ -138,8 +129,8 @@ class Progress {
     const double rate = seconds > 0 ? bytes_done_ / seconds : 0;
     const double left = rate > 0 ? (bytes_ - bytes_done_) / rate : 0;
     char line[160];
-    std::snprintf(line, sizeof line, "\r%zu/%zu works, %.1f/%.1f MB, %.1f MB/s, %.0f s left   ", works_done_,
-                  works_, bytes_done_ / 1e6, bytes_ / 1e6, rate / 1e6, left);
+    std::snprintf(line, sizeof line, "\r%zu/%zu works, %.1f/%.1f MB, %.1f MB/s, %.0f s left   ", works_done_, works_,
+                  bytes_done_ / 1e6, bytes_ / 1e6, rate / 1e6, left);
     console_.err << line << std::flush;
   }
   void finish() {
@@ -173,16 +164,16 @@ BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& se
   Progress progress(console, jobs);
   std::mutex mutex;  // over the summary, the progress and the console
   in_parallel(jobs.size(), settings.jobs, console.stop, [&](std::size_t i) {
-    const Outcome outcome = convert_job(jobs[i], settings);
+    const JobResult outcome = convert_job(jobs[i], settings);
     const std::lock_guard lock(mutex);
     switch (outcome.kind) {
-      case Outcome::Kind::converted: ++summary.converted; break;
-      case Outcome::Kind::warned: ++summary.converted, ++summary.with_warnings; break;
-      case Outcome::Kind::failed:
+      case JobResult::Kind::converted: ++summary.converted; break;
+      case JobResult::Kind::warned: ++summary.converted, ++summary.with_warnings; break;
+      case JobResult::Kind::failed:
         ++summary.failed;
         progress.finish();
-        console.err << "scrivel-corpus: " << jobs[i].path << " work " << jobs[i].work << " failed: "
-                    << outcome.failure << "\n";
+        console.err << "scrivel-corpus: " << jobs[i].path << " work " << jobs[i].work << " failed: " << outcome.failure
+                    << "\n";
         break;
     }
     summary.bytes += jobs[i].bytes;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "corpus/corpus.h"
+#include "output/format.h"
 
 namespace scrivel::corpus {
 
@@ -20,7 +21,8 @@ struct Job {
 
 // What every conversion of a batch shares.
 struct BatchSettings {
-  int rtf = 1;
+  Format format = Format::rtf;
+  Normalization normalization = Normalization::none;
   std::string config_note;  // printed before each work's messages
   std::filesystem::path out;
   int jobs = 1;
@@ -30,7 +32,7 @@ struct BatchSummary {
   int converted = 0;
   int with_warnings = 0;
   int failed = 0;
-  int not_started = 0;  // left when a signal stopped the batch
+  int not_started = 0;      // left when a signal stopped the batch
   std::uint64_t bytes = 0;  // of the works done
 };
 

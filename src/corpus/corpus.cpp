@@ -57,7 +57,8 @@ constexpr const char* help =
 // command line and, for what it leaves open, from ./scrivel.cfg.
 struct Settings {
   std::string prefix;  // the author file's name is appended to it
-  int rtf = 1;
+  Format format = Format::rtf;
+  Normalization normalization = Normalization::none;
   std::string config_note;  // what reading scrivel.cfg printed, which each log repeats as scrivel would
   fs::path out;
   int jobs = 1;
@@ -80,14 +81,14 @@ Settings settings_of(const Options& options) {
   Settings settings;
   DiskFiles files;
   const bool configured = files.read_text("scrivel.cfg").has_value();
-  if (configured && (!options.corpus || !options.rtf)) {
+  if (configured && (!options.corpus || !options.format)) {
     std::ostringstream printed;
     Messages messages(printed);
     try {
       const Config config = read_config(files, messages);
       settings.prefix = config.directory;
-      settings.rtf = config.rtf;
-      if (!options.rtf) settings.config_note = printed.str();
+      settings.format = config.format;
+      if (!options.format) settings.config_note = printed.str();
     } catch (const FatalExit& exit) {
       throw Refusal{exit.status, "scrivel.cfg: " + printed.str()};
     }
@@ -96,7 +97,8 @@ Settings settings_of(const Options& options) {
     settings.prefix = *options.corpus;
     if (!settings.prefix.empty() && !settings.prefix.ends_with('/')) settings.prefix += '/';
   }
-  if (options.rtf) settings.rtf = *options.rtf;
+  if (options.format) settings.format = *options.format;
+  settings.normalization = options.normalization.value_or(default_normalization(settings.format));
   std::error_code error;
   if (!fs::is_directory(settings.directory(), error))
     throw Refusal{usage_status, "no corpus directory " + settings.directory().string()};
@@ -215,15 +217,16 @@ int convert_command(const Options& options, const Settings& settings, Console& c
   const auto start = std::chrono::steady_clock::now();
   int status = 0;
   const std::vector<Job> jobs = jobs_of(options, settings, console, status);
-  const BatchSummary summary =
-      convert_batch(jobs, {settings.rtf, settings.config_note, settings.out, settings.jobs}, console);
+  const BatchSummary summary = convert_batch(
+      jobs, {settings.format, settings.normalization, settings.config_note, settings.out, settings.jobs}, console);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char line[200];
   std::snprintf(line, sizeof line,
                 "scrivel-corpus: %d works converted, %d with warnings, %d failed, %.1f MB of input, %.1f s\n",
                 summary.converted, summary.with_warnings, summary.failed, summary.bytes / 1e6, seconds);
   console.err << line;
-  if (summary.not_started > 0) console.err << "scrivel-corpus: stopped; " << summary.not_started << " works not started\n";
+  if (summary.not_started > 0)
+    console.err << "scrivel-corpus: stopped; " << summary.not_started << " works not started\n";
   if (console.stop.load() != 0) return 128 + console.stop.load();
   return summary.failed > 0 ? 1 : status;
 }
@@ -238,14 +241,9 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
     return usage_status;
   }
   switch (options->command) {
-    case Options::Command::help:
-      console.out << help;
-      return 0;
-    case Options::Command::version:
-      console.out << "scrivel-corpus " << version << "\n";
-      return 0;
-    default:
-      break;
+    case Options::Command::help: console.out << help; return 0;
+    case Options::Command::version: console.out << "scrivel-corpus " << version << "\n"; return 0;
+    default: break;
   }
   try {
     const Settings settings = settings_of(*options);

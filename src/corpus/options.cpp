@@ -69,7 +69,8 @@ class ArgumentReader {
 
 const char* const usage =
     "Usage: scrivel-corpus list    [--corpus DIR] [AUTHOR...]\n"
-    "       scrivel-corpus convert [--corpus DIR] [--format html|rtf] [--out DIR] [--jobs N] [AUTHOR[:WORK]...]\n"
+    "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--out DIR] [--jobs N] "
+    "[AUTHOR[:WORK]...]\n"
     "       scrivel-corpus --help | --version\n";
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
@@ -102,11 +103,18 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       options.corpus = *value;
     } else if (converting && reader.option("--format", value)) {
       if (!value) return std::nullopt;
-      if (*value != "html" && *value != "rtf") {
-        error = "--format must be html or rtf, not '" + *value + "'";
+      options.format = format_named(*value);
+      if (!options.format) {
+        error = "--format must be rtf, html, text or tsv, not '" + *value + "'";
         return std::nullopt;
       }
-      options.rtf = *value == "rtf" ? 1 : 0;
+    } else if (converting && reader.option("--normalize", value)) {
+      if (!value) return std::nullopt;
+      options.normalization = normalization_named(*value);
+      if (!options.normalization) {
+        error = "--normalize must be nfc or none, not '" + *value + "'";
+        return std::nullopt;
+      }
     } else if (converting && reader.option("--out", value)) {
       if (!value) return std::nullopt;
       options.out = *value;

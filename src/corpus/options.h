@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "output/format.h"
+
 namespace scrivel::corpus {
 
 // An author file, or one work of it.
@@ -16,11 +18,12 @@ struct Target {
 struct Options {
   enum class Command { list, convert, help, version };
   Command command = Command::help;
-  std::optional<std::string> corpus;  // --corpus DIR
-  std::optional<int> rtf;             // --format: 1 RTF, 0 HTML
-  std::string out = ".";              // --out DIR
-  int jobs = 0;                       // --jobs N; 0: one per core
-  std::vector<Target> targets;        // in the order given
+  std::optional<std::string> corpus;           // --corpus DIR
+  std::optional<Format> format;                // --format
+  std::optional<Normalization> normalization;  // --normalize
+  std::string out = ".";                       // --out DIR
+  int jobs = 0;                                // --jobs N; 0: one per core
+  std::vector<Target> targets;                 // in the order given
 };
 
 // Reads the arguments after the program's name; nothing, after a message

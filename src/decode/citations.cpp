@@ -1,9 +1,6 @@
 #include "decode/citations.h"
 
-#include <array>
-#include <charconv>
-#include <cstring>
-#include <string_view>
+#include <cstddef>
 
 namespace scrivel {
 namespace {
@@ -44,76 +41,34 @@ void skip_text(Cursor& in) {
   while (in.c() != text_end);
 }
 
-// Decimal forms of 0 to 999, the numbers of almost every reference: three
-// characters to copy whole, of which `length` count.
-struct Decimal {
-  char digits[3];
-  char length;
-};
-constexpr std::array<Decimal, 1000> decimals = [] {
-  std::array<Decimal, 1000> forms{};
-  for (int n = 0; n < 1000; ++n) {
-    Decimal& d = forms[n];
-    int length = 0;
-    if (n >= 100) d.digits[length++] = static_cast<char>('0' + n / 100);
-    if (n >= 10) d.digits[length++] = static_cast<char>('0' + n / 10 % 10);
-    d.digits[length++] = static_cast<char>('0' + n % 10);
-    d.length = static_cast<char>(length);
-  }
-  return forms;
-}();
-
 }  // namespace
 
-void CitationTracker::Reference::append_number(int value) {
-  if (value >= 0 && value < static_cast<int>(decimals.size())) {
-    std::memcpy(text_ + length_, decimals[value].digits, sizeof decimals[value].digits);
-    length_ += decimals[value].length;
-    return;
-  }
-  length_ = std::to_chars(text_ + length_, text_ + sizeof text_, value).ptr - text_;
-}
-
-// A level below x as its form has it, after a dot where a level stands
-// before it (even one that wrote nothing, an empty text).
-void CitationTracker::Reference::append_level(const CiteLevel& level) {
-  if (levels_++ > 0) append('.');
-  if (level.form == CiteLevel::Form::text) {
-    append(level.text);
-    return;
-  }
-  append_number(level.number);
-  if (level.form == CiteLevel::Form::number_letter) append(level.letter);
-  if (level.form == CiteLevel::Form::number_text) append(level.text);
-}
-
 void CitationTracker::increment_x(Context& context) {
-  if (cite_x_ == 0) {
-    context.messages.printf("Warning 202: 0xB0 encounterd but cite_x is undefined, count:%lX\n",
-                            context.messages.offset());
+  if (cite_x_.number == 0) {
+    context.messages.warning(202, ": 0xB0 encounterd but cite_x is undefined, count:%lX\n", context.messages.offset());
     return;
   }
-  ++cite_x_;
+  ++cite_x_.number;
   cite_y_.number = cite_z_.number = cite_line_.number = 1;
 }
 
 void CitationTracker::set_x(Context& context) {
   const byte code = context.in.c();
   if (in_range(code, 0xB1, 0xB7)) {
-    cite_x_ = code - x_increment;
+    cite_x_.number = code - x_increment;
   } else if (code == 0xB8) {
-    cite_x_ = read_value7(context.in);
+    cite_x_.number = read_value7(context.in);
   } else if (code == 0xBB) {
-    cite_x_ = read_value14(context.in);
+    cite_x_.number = read_value14(context.in);
   } else {
-    context.messages.printf("Warning 204: unknown `cite_x' code: %#x, offset:%lX\n", code, context.messages.offset());
+    context.messages.warning(204, ": unknown `cite_x' code: %#x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
 void CitationTracker::increment_y(Context& context) {
   if (cite_y_.number == 0) {
-    context.messages.printf("Warning 205: `0xA0' encounterd but `cite_y' is undefined, offset:%lX\n",
-                            context.messages.offset());
+    context.messages.warning(205, ": `0xA0' encounterd but `cite_y' is undefined, offset:%lX\n",
+                             context.messages.offset());
     return;
   }
   ++cite_y_.number;
@@ -134,7 +89,7 @@ void CitationTracker::set_y(Context& context) {
     cite_y_.form = CiteLevel::Form::text;
     read_text(context.in, cite_y_.text);
   } else {
-    context.messages.printf("Warning 207: unknown `cite_y' code: %#x, offset:%lX\n", code, context.messages.offset());
+    context.messages.warning(207, ": unknown `cite_y' code: %#x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
@@ -145,16 +100,16 @@ void CitationTracker::set_z_letter(Context& context, int warning_number) {
     cite_z_.form = CiteLevel::Form::number_letter;
     cite_z_.letter = static_cast<char>(c - 0x80);
   } else if (warning_number == 210) {
-    context.messages.printf("Warning 210: unknown `cite_z' 99 type: %x, offset:%lX\n", c, context.messages.offset());
+    context.messages.warning(210, ": unknown `cite_z' 99 type: %x, offset:%lX\n", c, context.messages.offset());
   } else {
-    context.messages.printf("Warning 212:unknown `cite_z' 9C type: %x, offset:%lX\n", c, context.messages.offset());
+    context.messages.warning(212, ":unknown `cite_z' 9C type: %x, offset:%lX\n", c, context.messages.offset());
   }
 }
 
 void CitationTracker::increment_z(Context& context) {
   if (cite_z_.number == 0) {
-    context.messages.printf("Warning 208: 0x90 encounterd but `cite_z' is undefined, offset:%lX\n",
-                            context.messages.offset());
+    context.messages.warning(208, ": 0x90 encounterd but `cite_z' is undefined, offset:%lX\n",
+                             context.messages.offset());
     cite_z_.number = 1;
     return;
   }
@@ -168,7 +123,7 @@ void CitationTracker::increment_z(Context& context) {
     if (text[0] != '\0') {
       text[0] = static_cast<char>(text[0] + 1);
       if (text[0] != '\0' && text[1] != '\0')
-        context.messages.printf("Warning 209: 0x90 on `cite_z_text'=%s, offset:%lX\n", text, context.messages.offset());
+        context.messages.warning(209, ": 0x90 on `cite_z_text'=%s, offset:%lX\n", text, context.messages.offset());
     }
   } else {
     ++cite_z_.number;
@@ -195,19 +150,19 @@ void CitationTracker::set_z(Context& context) {
   } else if (code == 0x9C) {
     const byte high = in.getnextc();
     if (high < 0x80)
-      context.messages.printf("Warning 210: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high,
-                              context.messages.offset());
+      context.messages.warning(210, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high,
+                               context.messages.offset());
     const byte low = in.getnextc();
     if (low < 0x80)
-      context.messages.printf("Warning 211: `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", low,
-                              context.messages.offset());
+      context.messages.warning(211, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", low,
+                               context.messages.offset());
     cite_z_.number = high * 128 + low - 0x4080;
     set_z_letter(context, 212);
   } else if (code == 0x9F) {
     cite_z_.form = CiteLevel::Form::text;
     read_text(in, cite_z_.text);
   } else {
-    context.messages.printf("Warning 213:unknown `cite_z' type: %x, offset:%lX\n", code, context.messages.offset());
+    context.messages.warning(213, ":unknown `cite_z' type: %x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
@@ -227,8 +182,8 @@ void CitationTracker::set_line(Context& context) {
       cite_line_.form = CiteLevel::Form::number_letter;
       cite_line_.letter = static_cast<char>(letter - 0x80);
     } else {
-      context.messages.printf("Warning 214: unknown `cite_line' 99 type: %X, offset:%lX\n", letter,
-                              context.messages.offset());
+      context.messages.warning(214, ": unknown `cite_line' 99 type: %X, offset:%lX\n", letter,
+                               context.messages.offset());
     }
   } else if (code == 0x8A || code == 0x8D) {
     cite_line_.form = CiteLevel::Form::number_text;
@@ -237,7 +192,7 @@ void CitationTracker::set_line(Context& context) {
   } else if (code == 0x8F) {
     skip_text(in);
   } else {
-    context.messages.printf("Warning 215: unknown `cite_line' type: %x, offset:%lX\n", code, context.messages.offset());
+    context.messages.warning(215, ": unknown `cite_line' type: %x, offset:%lX\n", code, context.messages.offset());
   }
 }
 
@@ -246,9 +201,10 @@ void CitationTracker::set_line(Context& context) {
 // code or with the first byte that fits no remaining step, which is pushed back.
 void CitationTracker::updateCite(Context& context) {
   Cursor& in = context.in;
+  changed_ = Level::line;
   if (in.c() >= 0xBF) {
-    context.messages.printf("Warning 201: updateCite: unknown parameter: %#x, count:%lX\n", in.c(),
-                            context.messages.offset());
+    context.messages.warning(201, ": updateCite: unknown parameter: %#x, count:%lX\n", in.c(),
+                             context.messages.offset());
     return;
   }
   if (in.c() >= z_increment) update_upper_levels(context);
@@ -263,7 +219,7 @@ void CitationTracker::updateCite(Context& context) {
 
 void CitationTracker::update_upper_levels(Context& context) {
   Cursor& in = context.in;
-  upper_levels_changed_ = true;
+  changed_ = in.c() >= x_increment ? Level::x : in.c() >= y_increment ? Level::y : Level::z;
   if (in.c() == x_increment) {
     increment_x(context);
     in.getnextc();
@@ -292,28 +248,6 @@ void CitationTracker::update_upper_levels(Context& context) {
   }
 }
 
-// Most lines change only the line level: what stands before it is built
-// again only after a code changed x, y or z.
-void CitationTracker::write_citation(Context& context) {
-  if (upper_levels_changed_) {
-    reference_.clear();
-    reference_.append('[');
-    if (cite_x_ > 0) reference_.append_x(cite_x_);
-    if (cite_y_.number > 0 || cite_y_.text[0] != '\0') reference_.append_level(cite_y_);
-    if (cite_z_.number > 0 || cite_z_.text[0] != '\0') reference_.append_level(cite_z_);
-    reference_.keep_upper_levels();
-    upper_levels_changed_ = false;
-  } else {
-    reference_.back_to_upper_levels();
-  }
-  if (cite_line_.number > 1 || cite_line_.text[0] != '\0' || cite_line_.form == CiteLevel::Form::number_letter)
-    reference_.append_level(cite_line_);
-  reference_.append(']');
-  if (reference_.view().size() > 2) {
-    context.document.write_reference_line(reference_.view());
-  } else {
-    context.document.print(line_break);
-  }
-}
+void CitationTracker::write_citation(Context& context) { context.renderer.citation({levels_, changed_}); }
 
 }  // namespace scrivel

@@ -9,14 +9,6 @@
 namespace scrivel {
 namespace {
 
-constexpr int combining_grave = 0x0300;
-constexpr int combining_acute = 0x0301;
-constexpr int combining_diaeresis = 0x0308;
-constexpr int combining_perispomeni = 0x0342;
-constexpr int combining_ypogegrammeni = 0x0345;
-
-constexpr int word_end_step = letter_index(0, 1, 'A', 0);
-constexpr int capital_step = letter_index(1, 0, 'A', 0);
 // The most a byte of the run writes: a letter's form and a blank.
 constexpr std::size_t most_per_byte = sizeof(EncodedCharacter) + 1;
 
@@ -41,7 +33,7 @@ constexpr std::array<int, 256> run_codes = [] {
       case LetterClass::asterisk: codes[c] = asterisk_code; break;
       case LetterClass::other:
         codes[c] = stop_code;
-        if (c < 0x80 && !Document::needs_care[c] && !SignHandlers::is_sign(static_cast<byte>(c)))
+        if (plain_text[c] && !SignHandlers::is_sign(static_cast<byte>(c)))
           codes[c] = c == '\'' || c == '-' ? in_word_text_code : word_ending_text_code;
         break;
     }
@@ -60,9 +52,9 @@ static_assert(block_size * most_per_byte <= OutputFile::min_lent, "a block's run
 // not take, at the latest at the one past the loaded bytes, and the room it
 // writes into is that of every byte up to there.
 void Composer::compose_run(Cursor& in) {
-  const EncodedCharacter* forms = document_.letter_forms();
+  const EncodedCharacter* forms = renderer_.letter_forms();
   const std::span<const byte> bytes = in.run();
-  Document::Room room = document_.room_for_letters(bytes.size() * most_per_byte);
+  Renderer::Room room = renderer_.room_for_run(bytes.size() * most_per_byte);
   // The state in locals: the document's bytes, written as chars, would
   // otherwise make every member be read again after each letter.
   int letter = letter_;
@@ -73,7 +65,7 @@ void Composer::compose_run(Cursor& in) {
     letter_ = letter;
     cap_ = static_cast<byte>(cap);
     tonosFlag_ = static_cast<Diacritics>(flags);
-    document_.letters_written(room.next);
+    renderer_.run_written(room.next);
   };
   // Writes the pending letter; the slow path takes what the table has no form for.
   const auto write_pending = [&](int index) __attribute__((always_inline)) {
@@ -87,9 +79,9 @@ void Composer::compose_run(Cursor& in) {
     const std::size_t left = bytes.size() - static_cast<std::size_t>(p - bytes.data());
     room = write_uncomposed_in_run(index, left * most_per_byte);
   };
-  // Text stands as it is once no control word waits for its delimiter,
+  // Text stands as it is once the renderer waits for nothing before it,
   // which anything the run writes settles.
-  bool settled = !document_.delimiter_pending();
+  bool settled = renderer_.text_stands();
   // A state is a loop; a transition jumps to the other.
   if (letter != no_letter) goto after_letter;
 between_letters:
@@ -143,32 +135,9 @@ stop:
   in.take(static_cast<std::size_t>(p - bytes.data()));
 }
 
-Document::Room Composer::write_uncomposed_in_run(int index, std::size_t room_wanted) {
-  write_uncomposed(index);
-  return document_.room_for_letters(room_wanted);
-}
-
-// What no precomposed character stands for: J, which is no Greek letter and
-// stands as the Latin one, and a vowel whose marks no precomposed letter
-// carries, written as the base letter and its marks in canonical order.
-void Composer::write_uncomposed(int index) {
-  const byte letter = letter_of(index);
-  if (letter == 'J') {
-    document_.print('J');
-    return;
-  }
-  const Diacritics diacritics = diacritics_of(index);
-  const int capital = vow2[composition::letter_positions[letter]];
-  document_.print(is_capital(index) ? capital : capital + small_offset);
-  if (diacritics & diFlag) document_.print(combining_diaeresis);
-  if (diacritics & peFlag) {
-    document_.print(combining_perispomeni);
-  } else if (diacritics & ojFlag) {
-    document_.print(combining_acute);
-  } else if (diacritics & vaFlag) {
-    document_.print(combining_grave);
-  }
-  if (diacritics & ypFlag) document_.print(combining_ypogegrammeni);
+Renderer::Room Composer::write_uncomposed_in_run(int index, std::size_t room_wanted) {
+  renderer_.letter(index);
+  return renderer_.room_for_run(room_wanted);
 }
 
 }  // namespace scrivel

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "decode/cursor.h"
-#include "decode/letters.h"
-#include "output/document.h"
+#include "greek/letters.h"
+#include "output/renderer.h"
 
 namespace scrivel {
 
@@ -11,7 +11,7 @@ namespace scrivel {
 // whether more diacritics follow and whether the word ends (final sigma).
 class Composer {
  public:
-  explicit Composer(Document& document) : document_(document) {}
+  explicit Composer(Renderer& renderer) : renderer_(renderer) {}
 
   // Takes the letters, asterisks, diacritic signs and plain text between
   // words from the current byte, which is one of the first three, up to the
@@ -34,19 +34,17 @@ class Composer {
   // Writes the pending letter, if any (`mnw`).
   void mnw() {
     if (letter_ == no_letter) return;
-    const int index = endOfWord_ ? letter_ + letter_index(0, 1, 'A', 0) : letter_;
-    if (!document_.print_letter(index)) write_uncomposed(index);
+    renderer_.letter(endOfWord_ ? letter_ + word_end_step : letter_);
     resetflags();
   }
   void resetflags() {
     letter_ = no_letter;
     cap_ = tonosFlag_ = endOfWord_ = 0;
   }
-  void write_uncomposed(int index);
   // The pending letter of a run that the table has no form for, out of the run's loop.
-  [[gnu::noinline, gnu::cold]] Document::Room write_uncomposed_in_run(int index, std::size_t room_wanted);
+  [[gnu::noinline, gnu::cold]] Renderer::Room write_uncomposed_in_run(int index, std::size_t room_wanted);
 
-  Document& document_;
+  Renderer& renderer_;
   // The pending letter as its index in the letter table, with its capital
   // and the diacritics it carries so far, before its word's end is known.
   int letter_ = no_letter;

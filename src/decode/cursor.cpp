@@ -12,7 +12,7 @@ int Cursor::ReadAtMost(int num, const char* what) {
     }
     param = param * 10 + (c_ - '0');
     if (++digits > num) {
-      messages_.printf("Error 100: after `%s', offset:%lX\n", what, messages_.offset());
+      messages_.error(100, ": after `%s', offset:%lX\n", what, messages_.offset());
       return param;
     }
   }

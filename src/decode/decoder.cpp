@@ -4,6 +4,7 @@ namespace scrivel {
 namespace {
 
 constexpr byte line_break_byte = 0x80;
+constexpr byte line_break_character = 11;
 constexpr byte bf_mark = 0xBF;
 constexpr byte header_mark = 0xEF;
 constexpr byte file_end_mark = 0xF0;
@@ -12,26 +13,26 @@ constexpr byte terminator = 0xFF;
 
 }  // namespace
 
-Decoder::Decoder(ByteSource& source, Document& document, Messages& messages)
+Decoder::Decoder(ByteSource& source, Renderer& renderer, Messages& messages)
     : in_(source, messages),
-      document_(document),
-      commands_(document, messages),
+      renderer_(renderer),
+      commands_(renderer, messages),
       messages_(messages),
-      context_{in_, document, commands_, messages},
-      composer_(document) {}
+      context_{in_, renderer, commands_, messages},
+      composer_(renderer) {}
 
 // The end of the work: the pending letter ends its word, every open effect is
 // closed, and the document gets its ending.
 void Decoder::finish() {
   composer_.end_word();
   composer_.flush();
-  commands_.printcommand(formatting::close_all, 0);
+  commands_.close_all();
   messages_.printf("%d blocks were read\n", in_.blocks_read() + 1);
-  document_.printending();
+  renderer_.end();
 }
 
 int Decoder::scrivel() {
-  document_.printheading();
+  renderer_.begin();
   try {
     for (;;) {
       const byte c = in_.getnextc();
@@ -42,7 +43,7 @@ int Decoder::scrivel() {
       if (dispatch_through_pushback(c) == Step::work_ended) break;
     }
   } catch (const EndOfData&) {
-    messages_.printf("Error 004: unexpected end of file, offset:%lX\n", messages_.offset());
+    messages_.fatal(4, ": unexpected end of file, offset:%lX\n", messages_.offset());
     finish();
     return 1;
   }
@@ -78,19 +79,12 @@ Decoder::Step Decoder::dispatch(byte c) {
   switch (c) {
     case line_break_byte:
       composer_.flush();
-      commands_.printcommand(formatting::line_break, 0);
+      renderer_.line_break(Break::next_line);
       return Step::go_on;
-    case bf_mark:
-      bf_sequence();
-      return Step::go_on;
-    case header_mark:
-      return header_code();
-    case file_end_mark:
-      file_end();
-      return Step::work_ended;
-    case block_end_mark:
-      block_end();
-      return Step::go_on;
+    case bf_mark: bf_sequence(); return Step::go_on;
+    case header_mark: return header_code();
+    case file_end_mark: file_end(); return Step::work_ended;
+    case block_end_mark: block_end(); return Step::go_on;
     default:
       composer_.flush();
       citations_.updateCite(context_);
@@ -111,7 +105,12 @@ Decoder::Step Decoder::dispatch(byte c) {
     classes_ = signs_.in_latin_run() ? no_letters.data() : letter_classes.data();
     return;
   }
-  document_.print(c);
+  // A line-break character shows as a line break, as the line code does.
+  if (c == line_break_character) {
+    renderer_.line_break(Break::in_text);
+    return;
+  }
+  renderer_.character(c);
 }
 
 // EF 80: the author header, five bytes; EF 81: a block start or work header,
@@ -132,8 +131,7 @@ Decoder::Step Decoder::header_code() {
     case 0x82:
       while (in_.getnextc() != terminator) continue;
       return Step::go_on;
-    default:
-      return Step::go_on;
+    default: return Step::go_on;
   }
 }
 
@@ -144,20 +142,19 @@ void Decoder::block_end() {
   byte c;
   do c = in_.getnextc();
   while (c == 0x00 || c == 0x20);
-  if (c != header_mark)
-    messages_.printf("Error 101: block expected after FE block, count=%lX\n", messages_.offset());
+  if (c != header_mark) messages_.error(101, ": block expected after FE block, count=%lX\n", messages_.offset());
   in_.push_back();
 }
 
 void Decoder::file_end() {
-  if (in_.getnextc() != block_end_mark) messages_.printf("Aborting after `F0' although not `F0 FE' found\n");
+  if (in_.getnextc() != block_end_mark)
+    messages_.unnumbered_warning("Aborting after `F0' although not `F0 FE' found\n");
 }
 
 void Decoder::bf_sequence() {
-  if (in_.getnextc() != 0xF4)
-    messages_.printf("Error 102: unexpected value in BF block, offset:%lX\n", messages_.offset());
+  if (in_.getnextc() != 0xF4) messages_.error(102, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
   if (in_.getnextc() != terminator)
-    messages_.printf("Error 103: unexpected value in BF block, offset:%lX\n", messages_.offset());
+    messages_.error(103, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
   citations_.note_bf_sequence();
 }
 

@@ -4,12 +4,11 @@
 #include "decode/composer.h"
 #include "decode/context.h"
 #include "decode/cursor.h"
-#include "decode/letters.h"
 #include "decode/signs.h"
+#include "greek/letters.h"
 #include "input/byte_source.h"
 #include "messages.h"
 #include "output/commands.h"
-#include "output/document.h"
 
 namespace scrivel {
 
@@ -18,10 +17,10 @@ namespace scrivel {
 // becomes of it.
 class Decoder {
  public:
-  Decoder(ByteSource& source, Document& document, Messages& messages);
+  Decoder(ByteSource& source, Renderer& renderer, Messages& messages);
 
   // Converts the work into the document, from heading to ending (the
-  // program's `scrivel`). Returns the exit status: 0, or 1 when the author
+  // program's `scrivel`), through the renderer of its format. Returns the exit status: 0, or 1 when the author
   // file ended before the work did.
   int scrivel();
 
@@ -39,14 +38,14 @@ class Decoder {
   void finish();
 
   Cursor in_;
-  Document& document_;
+  Renderer& renderer_;
   CommandStack commands_;
   Messages& messages_;
   Context context_;
   Composer composer_;
   CitationTracker citations_;
   SignHandlers signs_;
-  int this_work_ = 0;  // the number of the first work header seen
+  int this_work_ = 0;                                   // the number of the first work header seen
   const LetterClass* classes_ = letter_classes.data();  // of the current font: Greek, or a Latin run
 };
 

@@ -23,9 +23,8 @@ constexpr std::array<int, 20> punctuation_marks = {0x2020, 0x003F, 0x002A, 0x002
 constexpr int silent_punctuation = 93;
 
 // `#` with a number (0 where there is no entry).
-constexpr std::array<int, 23> special_characters = {0x0374, 0x03DE, 0x03DA, 0x03DE, 0x03DE, 0x03E0, 0x2014, 0,
-                                                    0,      0,      0,      0,      0,      0,      0,      0,
-                                                    0,      0,      0,      0,      0,      0,      0x0375};
+constexpr std::array<int, 23> special_characters = {
+    0x0374, 0x03DE, 0x03DA, 0x03DE, 0x03DE, 0x03E0, 0x2014, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0375};
 
 // `[` and `]` with a number: the opening and the closing character (0 where
 // the number has code of its own or no entry).
@@ -35,36 +34,52 @@ struct BracketPair {
 };
 constexpr std::array<BracketPair, 6> brackets = {{{'[', ']'}, {'(', ')'}, {'<', '>'}, {'{', '}'}, {0, 0}, {'[', ']'}}};
 
-// `$` with a number: the formatting commands it issues, in order.
+// `$` with a number: what it does to the effects, in order. $0 and $9 close
+// every effect; $8 closes italics, which no sign opens.
+struct StyleStep {
+  enum class Kind { none, open, close, close_all } kind = Kind::none;
+  Effect effect = Effect::bold;
+};
 struct GreekStyle {
   int param;
-  std::array<int, 3> commands;
+  std::array<StyleStep, 2> steps;
 };
+constexpr StyleStep opens(Effect effect) { return {StyleStep::Kind::open, effect}; }
+constexpr StyleStep closes(Effect effect) { return {StyleStep::Kind::close, effect}; }
+constexpr StyleStep closes_all = {StyleStep::Kind::close_all};
 constexpr std::array<GreekStyle, 10> greek_styles = {{
-    {0, {formatting::close_all, formatting::bold_off, formatting::superscript_off}},
-    {9, {formatting::close_all, formatting::bold_off, formatting::superscript_off}},
-    {1, {formatting::bold_on, 0, 0}},
-    {4, {formatting::superscript_on, 0, 0}},
-    {8, {formatting::italic_off, 0, 0}},
-    {10, {formatting::small_on, 0, 0}},
-    {11, {formatting::small_on, formatting::bold_on, 0}},
-    {14, {formatting::small_on, formatting::superscript_on, 0}},
-    {20, {formatting::big_on, 0, 0}},
-    {21, {formatting::big_on, formatting::bold_on, 0}},
+    {0, {closes_all}},
+    {9, {closes_all}},
+    {1, {opens(Effect::bold)}},
+    {4, {opens(Effect::superscript)}},
+    {8, {closes(Effect::italic)}},
+    {10, {opens(Effect::small)}},
+    {11, {opens(Effect::small), opens(Effect::bold)}},
+    {14, {opens(Effect::small), opens(Effect::superscript)}},
+    {20, {opens(Effect::big)}},
+    {21, {opens(Effect::big), opens(Effect::bold)}},
 }};
 
-// `<` and `>` with a number: the span's opening and closing commands.
+// `<` and `>` with a number: the effect of the span they open and close.
 struct Span {
   int param;
-  int on;
-  int off;
+  Effect effect;
 };
 constexpr std::array<Span, 4> spans = {{
-    {0, formatting::overline_on, formatting::overline_off},
-    {6, formatting::superscript_on, formatting::superscript_off},
-    {7, formatting::subscript_on, formatting::subscript_off},
-    {20, formatting::expanded_on, formatting::expanded_off},
+    {0, Effect::overline},
+    {6, Effect::superscript},
+    {7, Effect::subscript},
+    {20, Effect::expanded},
 }};
+
+void take(CommandStack& commands, const StyleStep& step) {
+  switch (step.kind) {
+    case StyleStep::Kind::open: commands.open(step.effect); break;
+    case StyleStep::Kind::close: commands.close(step.effect); break;
+    case StyleStep::Kind::close_all: commands.close_all(); break;
+    case StyleStep::Kind::none: break;
+  }
+}
 
 }  // namespace
 
@@ -79,22 +94,25 @@ void SignHandlers::handle(Context& context) {
       context.in.ReadAtMost(2, "&");
       RomanFont_ = true;
       break;
-    case ':': context.document.print(ano_teleia); break;
-    case ';': context.document.print(greek_question_mark); break;
-    case '<': case '>': markup_span(context); break;
+    case ':': context.renderer.character(ano_teleia); break;
+    case ';': context.renderer.character(greek_question_mark); break;
+    case '<':
+    case '>': markup_span(context); break;
     case '@':
-      if (context.in.ReadAtMost(2, "@") == 0) context.commands.printcommand(formatting::nonbreaking_blanks, 3);
+      if (context.in.ReadAtMost(2, "@") == 0) context.renderer.nonbreaking_blanks(3);
       break;
-    case '[': case ']': bracket(context); break;
-    case '^': context.document.printspaces(context.in.ReadAtMost(3, "^") / 4); break;
-    case '_': context.document.print('-'); break;
-    case '{': case '}': brace(context); break;
+    case '[':
+    case ']': bracket(context); break;
+    case '^': context.renderer.spaces(context.in.ReadAtMost(3, "^") / 4); break;
+    case '_': context.renderer.character('-'); break;
+    case '{':
+    case '}': brace(context); break;
     default: break;  // the grave accent stands for nothing
   }
 }
 
 void SignHandlers::alternate(Context& context, bool& open, int opening, int closing) {
-  context.document.print(open ? closing : opening);
+  context.renderer.character(open ? closing : opening);
   open = !open;
 }
 
@@ -108,21 +126,21 @@ void SignHandlers::quotation_mark(Context& context) {
     default: break;
   }
   if (n >= 0 && n < static_cast<int>(quotation_marks.size())) {
-    context.document.print(quotation_marks[n]);
+    context.renderer.character(quotation_marks[n]);
   } else {
-    context.messages.printf("Error 104: after \", offset:%lX\n", context.messages.offset());
+    context.messages.error(104, ": after \", offset:%lX\n", context.messages.offset());
   }
 }
 
 void SignHandlers::special_character(Context& context) {
   const int n = context.in.ReadAtMost(3, "#");
   if (n >= 0 && n < static_cast<int>(special_characters.size()) && special_characters[n] != 0) {
-    context.document.print(special_characters[n]);
+    context.renderer.character(special_characters[n]);
     return;
   }
-  context.commands.printcommand(formatting::code_colour_on, 0);
-  context.commands.printcommand(formatting::hash_marker, n);
-  context.commands.printcommand(formatting::code_colour_off, 0);
+  context.commands.open(Effect::code_colour);
+  context.renderer.marker(MarkerKind::hash, n);
+  context.commands.close(Effect::code_colour);
 }
 
 void SignHandlers::greek_style(Context& context) {
@@ -131,61 +149,59 @@ void SignHandlers::greek_style(Context& context) {
   for (const GreekStyle& style : greek_styles) {
     if (style.param != n) continue;
     known = true;
-    for (const int command : style.commands)
-      if (command != 0) context.commands.printcommand(command, 0);
+    for (const StyleStep& step : style.steps) take(context.commands, step);
   }
-  if (!known) context.messages.printf("Warning 008: $%d was ignored, count=%lX\n", n, context.messages.offset());
+  if (!known) context.messages.warning(8, ": $%d was ignored, count=%lX\n", n, context.messages.offset());
   RomanFont_ = false;
 }
 
 void SignHandlers::punctuation(Context& context) {
   const int n = context.in.ReadAtMost(3, "%");
   if (n >= 0 && n < static_cast<int>(punctuation_marks.size()) && punctuation_marks[n] != 0) {
-    context.document.print(punctuation_marks[n]);
+    context.renderer.character(punctuation_marks[n]);
   } else if (n >= 30 && n <= 41) {
-    context.document.print(punctuation30[n - 30]);
+    context.renderer.character(punctuation30[n - 30]);
   } else if (n != silent_punctuation) {
-    context.messages.printf("Warning 003: Not supported punctuation mark `%%%d', offset:%lX\n", n,
-                            context.messages.offset());
-    context.commands.printcommand(formatting::code_colour_on, 0);
-    context.commands.printcommand(formatting::percent_marker, n);
-    context.commands.printcommand(formatting::code_colour_off, 0);
+    context.messages.warning(3, ": Not supported punctuation mark `%%%d', offset:%lX\n", n, context.messages.offset());
+    context.commands.open(Effect::code_colour);
+    context.renderer.marker(MarkerKind::percent, n);
+    context.commands.close(Effect::code_colour);
   }
 }
 
 void SignHandlers::markup_span(Context& context) {
   const int n = context.in.ReadAtMost(3, "< or >");
   const bool opening = savec_ == '<';
-  for (const Span& span : spans) {
-    if (span.param == n) {
-      context.commands.printcommand(opening ? span.on : span.off, 0);
-      return;
-    }
+  Effect effect = Effect::unrendered_span;
+  for (const Span& span : spans)
+    if (span.param == n) effect = span.effect;
+  if (opening) {
+    context.commands.open(effect, n);
+  } else {
+    context.commands.close(effect);
   }
-  context.commands.printcommand(opening ? formatting::special_span_on : formatting::special_span_off, n);
 }
 
 void SignHandlers::bracket(Context& context) {
   const int n = context.in.ReadAtMost(2, "[ or ]");
   const bool opening = savec_ == '[';
-  Document& document = context.document;
+  Renderer& renderer = context.renderer;
   if (n == 4) {
-    document.printstring(opening ? "[[" : "]]");
+    renderer.text(opening ? "[[" : "]]");
   } else if (n == 9) {
-    context.commands.printcommand(formatting::superscript_on, 0);
-    document.print(middle_dot);
-    context.commands.printcommand(formatting::superscript_off, 0);
+    context.commands.open(Effect::superscript);
+    renderer.character(middle_dot);
+    context.commands.close(Effect::superscript);
   } else if (n == 11) {
-    context.commands.printcommand(formatting::subscript_on, 0);
-    document.print(opening ? '(' : ')');
-    context.commands.printcommand(formatting::subscript_off, 0);
+    context.commands.open(Effect::subscript);
+    renderer.character(opening ? '(' : ')');
+    context.commands.close(Effect::subscript);
   } else if (n >= 0 && n < static_cast<int>(brackets.size())) {
-    document.print(opening ? brackets[n].opening : brackets[n].closing);
+    renderer.character(opening ? brackets[n].opening : brackets[n].closing);
   } else {
-    context.messages.printf("Warning 006: Not supported [ or ] with param %d, offset:%lX\n", n,
-                            context.messages.offset());
-    document.print(savec_);
-    document.printstring(document.itos(n));
+    context.messages.warning(6, ": Not supported [ or ] with param %d, offset:%lX\n", n, context.messages.offset());
+    renderer.character(savec_);
+    renderer.number(n);
   }
 }
 
@@ -193,9 +209,13 @@ void SignHandlers::brace(Context& context) {
   const bool opening = savec_ == '{';
   const int n = context.in.ReadAtMost(2, opening ? "{" : "}");
   if (n == 0) {
-    context.document.print(savec_);
+    context.renderer.character(savec_);
   } else if (n == 1) {
-    context.commands.printcommand(opening ? formatting::bold_on : formatting::bold_off, 0);
+    if (opening) {
+      context.commands.open(Effect::bold);
+    } else {
+      context.commands.close(Effect::bold);
+    }
   } else {
     unsupported_brace(context, n);
   }
@@ -204,14 +224,14 @@ void SignHandlers::brace(Context& context) {
 void SignHandlers::unsupported_brace(Context& context, int n) {
   const unsigned long offset = context.messages.offset();
   if (savec_ == '{') {
-    context.messages.printf("Warning 004: Not supported non-text mark `{%d', offset:%lX\n", n, offset);
+    context.messages.warning(4, ": Not supported non-text mark `{%d', offset:%lX\n", n, offset);
   } else {
-    context.messages.printf("Warning 005: Not supported non-text mark `}%d', offset:%lX\n", n, offset);
+    context.messages.warning(5, ": Not supported non-text mark `}%d', offset:%lX\n", n, offset);
   }
-  context.commands.printcommand(formatting::code_colour_on, 0);
-  context.document.print(savec_);
-  context.document.printstring(context.document.itos(n));
-  context.commands.printcommand(formatting::code_colour_off, 0);
+  context.commands.open(Effect::code_colour);
+  context.renderer.character(savec_);
+  context.renderer.number(n);
+  context.commands.close(Effect::code_colour);
 }
 
 }  // namespace scrivel

@@ -10,7 +10,7 @@ namespace {
 // bytes 0xB0 + digit (hundreds, tens, units), then FF.
 constexpr byte header_mark = 0xEF;
 constexpr byte work_code = 0x81;
-constexpr int header_bytes = 5;  // what the search compares: EF 81 and the number, not the FF
+constexpr int header_bytes = 5;        // what the search compares: EF 81 and the number, not the FF
 constexpr int start_header_index = 7;  // after the 7-byte author header
 constexpr int first_number_index = start_header_index + 2;
 constexpr std::size_t walk_read = 32;
@@ -40,7 +40,7 @@ int ByteSource::walk_block_starts(int work, std::optional<int>& stop_number) {
     if (n == 0 && block > 0) return block;
     if (n < first_number_index + 3 || buf_[start_header_index] != header_mark ||
         buf_[start_header_index + 1] != work_code) {
-      messages_.printf("Error 001: Unexpected data, count=%lX\n", block_offset(block) + start_header_index);
+      messages_.fatal(1, ": Unexpected data, count=%lX\n", block_offset(block) + start_header_index);
       throw FatalExit{1};
     }
     const int number = work_number(buf_ + first_number_index);
@@ -53,7 +53,7 @@ int ByteSource::walk_block_starts(int work, std::optional<int>& stop_number) {
 
 void ByteSource::load_block(int block) {
   if (!file_.seek(block_offset(block))) {
-    messages_.printf("Error 002: cannot 'fseek' at %lX\n", block_offset(block));
+    messages_.fatal(2, ": cannot 'fseek' at %lX\n", block_offset(block));
     throw FatalExit{1};
   }
   set_length(file_.read(buf_, block_size));
@@ -95,7 +95,7 @@ bool ByteSource::find_work(int work) {
     start_at(stop_block, start_header_index);
     return true;
   }
-  messages_.printf("Error 003: EF 81 not found (wrong work-number?)\n");
+  messages_.fatal(3, ": EF 81 not found (wrong work-number?)\n");
   return false;
 }
 

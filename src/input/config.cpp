@@ -56,10 +56,9 @@ Config read_config(FileSystem& files, Messages& messages) {
   const std::optional<std::string_view> format = lines.next_value_line();
   if (!format) {
     messages.printf("error reading format type from 'cfg' file, using rtf as deafault\n");
-    config.rtf = 1;
     return config;
   }
-  config.rtf = without_line_end(*format) == "html" ? 0 : 1;
+  config.format = format_named(without_line_end(*format)).value_or(Format::rtf);
   return config;
 }
 

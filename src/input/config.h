@@ -5,17 +5,19 @@
 
 #include "files.h"
 #include "messages.h"
+#include "output/format.h"
 
 namespace scrivel {
 
 // What scrivel.cfg sets: where the author files are, and the output mode.
 struct Config {
   std::string directory;  // a bare prefix: the author file name is appended to it as it stands
-  int rtf = 1;            // 1 RTF, 0 HTML
+  Format format = Format::rtf;
 };
 
 // Reads scrivel.cfg from `files`. Throws FatalExit when it is missing or has
-// no directory line; a missing format line falls back to RTF with a message.
+// no directory line; a missing format line falls back to RTF with a message,
+// and a format line that names no format selects RTF.
 Config read_config(FileSystem& files, Messages& messages);
 
 // The name of an author's file in the corpus: tlgNNNN.txt.

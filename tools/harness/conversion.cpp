@@ -1,5 +1,6 @@
 #include "conversion.h"
 
+#include <array>
 #include <cstdio>
 #include <sstream>
 
@@ -9,15 +10,25 @@ namespace scrivel::testing {
 
 std::string to_string(const authorfile::Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
-Conversion convert(const authorfile::Bytes& author_file, const std::string& format, int author, int work) {
+Conversion convert(const authorfile::Bytes& author_file, Format format, int author, int work) {
   char path[32];
   std::snprintf(path, sizeof path, "tlg%04d.txt", author);
-  return scrivel::convert(to_string(author_file), {author, work, format == "rtf" ? 1 : 0, path});
+  return scrivel::convert(to_string(author_file), {author, work, format, default_normalization(format), path});
 }
 
-std::string body_of(const std::string& document, bool rtf) {
-  const std::string start = rtf ? "\\uc1\\pard\\f0\\fs24\n" : "\n<body>\n";
-  const std::string end = rtf ? "}" : "\n</body>\n</html>\n";
+Conversion convert(const authorfile::Bytes& author_file, Format format, Normalization normalization) {
+  return scrivel::convert(to_string(author_file), {1, 1, format, normalization, "tlg0001.txt"});
+}
+
+std::string body_of(const std::string& document, Format format) {
+  // The heading's last line and the ending, by format.
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 4> frames = {{
+      {"\\uc1\\pard\\f0\\fs24\n", "}"},
+      {"\n<body>\n", "\n</body>\n</html>\n"},
+      {"", "\n"},
+      {"urn\tcitation\ttext\n", ""},
+  }};
+  const auto [start, end] = frames[static_cast<int>(format)];
   const std::size_t from = document.find(start);
   if (from == std::string::npos || !document.ends_with(end)) return "(no heading or no ending in: " + document + ")";
   const std::size_t body = from + start.size();

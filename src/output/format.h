@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace scrivel {
+
+// The forms a document can take: RTF (code page 1253, every character above
+// 127 as a Unicode escape) and HTML (UTF-8) for reading; plain text and
+// tab-separated records, both UTF-8, for study.
+enum class Format { rtf, html, text, tsv };
+
+// Whether characters are written as the reading documents always had them,
+// or in Unicode normalization form C, which taggers and search tools match.
+enum class Normalization { none, nfc };
+
+// The format a name stands for ("rtf", "html", "text", "tsv"); nothing for
+// any other name, which each caller treats in its own way.
+std::optional<Format> format_named(std::string_view name);
+std::optional<Normalization> normalization_named(std::string_view name);
+
+// The extension of a document's file name, with its dot.
+std::string_view extension_of(Format format);
+
+// NFC for the formats for study; the reading documents stay as they were.
+constexpr Normalization default_normalization(Format format) {
+  return format == Format::text || format == Format::tsv ? Normalization::nfc : Normalization::none;
+}
+
+}  // namespace scrivel

@@ -1,0 +1,106 @@
+// HTML in UTF-8: the formatting as elements, styled by the heading's style
+// sheet, and the program's markers as visible text.
+#include <array>
+
+#include "output/encodings.h"
+#include "output/reference.h"
+#include "output/renderers.h"
+
+namespace scrivel {
+namespace {
+
+constexpr std::string_view line_end = "<br>\n";
+constexpr byte line_break_character = 11;
+
+struct SpanMarkup {
+  std::string_view opening;
+  std::string_view closing;
+};
+
+// By Effect: the classes are those of the heading's style sheet.
+constexpr std::array<SpanMarkup, 10> spans = {{
+    {"<sub>", "</sub>"},
+    {"<small>", "</small>"},
+    {"<b>", "</b>"},
+    {"<i>", "</i>"},
+    {"<big>", "</big>"},
+    {"<span class=\"hba\">", "</span>"},
+    {"<span class=\"exp\">", "</span>"},
+    {"<sup>", "</sup>"},
+    {"<span class=\"code\">", "</span>"},
+    {"&lt;&lt;special ", "&lt;&lt;/special&gt;&gt;"},
+}};
+
+// A byte above 0x7F is no UTF-8, and stands as the replacement character.
+constexpr std::array<std::string_view, 256> bytes = [] {
+  std::array<std::string_view, 256> forms = bytes_as_they_stand;
+  forms['<'] = "&lt;";
+  forms['>'] = "&gt;";
+  forms['&'] = "&amp;";
+  forms[line_break_character] = line_end;
+  for (int b = 0x80; b < 256; ++b) forms[b] = "\xEF\xBF\xBD";
+  return forms;
+}();
+
+class HtmlRenderer final : public Renderer {
+ public:
+  HtmlRenderer(Writer& out, Normalization normalization, DocumentSource source)
+      : Renderer(out, utf8_forms(normalization), normalization), source_(source) {}
+
+  void begin() override {
+    out_.write(
+        "<html>\n"
+        "<head>\n"
+        "\t<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
+        "\t<title>scrivel 4.0: ");
+    write_decimal(source_.author);
+    out_.write(" ");
+    write_decimal(source_.work);
+    out_.write(
+        "</title>\n"
+        "\t<style type=\"text/css\">\n"
+        "\t\tbody {font-family: \"Palatino Linotype\";}\n"
+        "\t\t.hba {text-decoration: overline;}\n"
+        "\t\t.exp {letter-spacing: 1em;}\n"
+        "\t\t.code {color: red;}\n"
+        "\t</style>\n"
+        "</head>"
+        "\n<body>\n");
+  }
+  void end() override { out_.write("\n</body>\n</html>\n"); }
+
+  void nonbreaking_blanks(int count) override {
+    for (int i = 0; i < count; ++i) out_.write("&nbsp;");
+  }
+  // The opening marker of an unrendered span ends in a bracket, as it always has.
+  void enter_span(Effect effect, int number) override {
+    out_.write(spans[static_cast<int>(effect)].opening);
+    if (effect != Effect::unrendered_span) return;
+    write_decimal(number);
+    out_.write("&gt;&gt;]");
+  }
+  void leave_span(Effect effect) override { out_.write(spans[static_cast<int>(effect)].closing); }
+  void marker(MarkerKind kind, int number) override {
+    out_.write(kind == MarkerKind::percent ? "&lt;&lt;%" : "&lt;&lt;#");
+    write_decimal(number);
+    out_.write("&gt;&gt;");
+  }
+  void line_break(Break) override { out_.write(line_end); }
+  void citation(const Citation& citation) override {
+    write_reference_line(reference_.of(citation), line_end, "&nbsp;&nbsp;&nbsp;");
+  }
+
+ private:
+  void ascii(byte b) override { out_.write(bytes[b]); }
+
+  const DocumentSource source_;
+  ReferenceText reference_;
+};
+
+}  // namespace
+
+std::unique_ptr<Renderer> make_html_renderer(Writer& out, Normalization normalization, DocumentSource source) {
+  return std::make_unique<HtmlRenderer>(out, normalization, source);
+}
+
+}  // namespace scrivel

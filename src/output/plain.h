@@ -1,0 +1,33 @@
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "output/encodings.h"
+#include "output/renderer.h"
+
+namespace scrivel {
+
+// What a reader of the HTML document sees, without markup: the base of the
+// formats for study. Effects show nothing; the program's markers show as the
+// HTML document shows them; non-breaking blanks stay U+00A0.
+class PlainRenderer : public Renderer {
+ public:
+  void nonbreaking_blanks(int count) override;
+  void enter_span(Effect effect, int number) override;
+  void leave_span(Effect effect) override;
+  void marker(MarkerKind kind, int number) override;
+
+ protected:
+  PlainRenderer(Writer& out, Normalization normalization) : Renderer(out, utf8_forms(normalization), normalization) {}
+};
+
+// The byte forms of a plain format: a byte above 0x7F, which comes only from
+// a citation's text, is no UTF-8 and stands as the replacement character.
+constexpr std::array<std::string_view, 256> plain_bytes = [] {
+  std::array<std::string_view, 256> forms = bytes_as_they_stand;
+  for (int b = 0x80; b < 256; ++b) forms[b] = "\xEF\xBF\xBD";
+  return forms;
+}();
+
+}  // namespace scrivel

@@ -1,0 +1,93 @@
+#include "output/renderer.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "output/renderers.h"
+
+namespace scrivel {
+
+namespace {
+
+// The decimal text of n in `digits`.
+std::string_view decimal(int n, char (&digits)[16]) {
+  return {digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, n).ptr - digits)};
+}
+
+}  // namespace
+
+void Renderer::number(int n) {
+  char digits[16];
+  text(decimal(n, digits));
+}
+
+void Renderer::write_decimal(int n) {
+  char digits[16];
+  out_.write(decimal(n, digits));
+}
+
+void Renderer::code_points(const NfcForm& form) {
+  for (int i = 0; i < form.length; ++i) {
+    const int c = form.code_points[i];
+    if (c < 0x80) {
+      ascii(static_cast<byte>(c));
+    } else {
+      write_encoded(encoded_[c]);
+    }
+  }
+}
+
+// What has no one character in the letter forms: written as the code points
+// that stand for it, in NFC where the document is.
+void Renderer::write_uncomposed(int index) {
+  if (normalization_ == Normalization::nfc) {
+    code_points(nfc_of_letter(index));
+    return;
+  }
+  const UncomposedLetter letter = uncomposed_letter(index);
+  code_points({letter.code_points, letter.length});
+}
+
+void Renderer::write_reference_line(std::string_view reference, std::string_view line_end, std::string_view blanks) {
+  care_before_text_ = false;  // a line break needs nothing before it and leaves nothing waiting
+  if (reference.size() <= 2) {
+    out_.write(line_end);
+    return;
+  }
+  // One line opens at every reference, so its three pieces go into the
+  // buffer in one step when they fit the least room a buffer has.
+  const std::size_t size = line_end.size() + reference.size() + blanks.size();
+  const bool plain =
+      std::all_of(reference.begin(), reference.end(), [](char ch) { return plain_text[static_cast<byte>(ch)]; });
+  if (size > OutputFile::min_lent || !plain) {
+    out_.write(line_end);
+    text(reference);
+    out_.write(blanks);
+  } else {
+    char* next = out_.reserve(size);
+    std::memcpy(next, line_end.data(), line_end.size());
+    next += line_end.size();
+    std::memcpy(next, reference.data(), reference.size());
+    next += reference.size();
+    std::memcpy(next, blanks.data(), blanks.size());
+    out_.advance_to(next + blanks.size());
+  }
+  care_before_text_ = false;
+}
+
+std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalization, Writer& out,
+                                        DocumentSource source) {
+  switch (format) {
+    case Format::rtf: return make_rtf_renderer(out, normalization);
+    case Format::html: return make_html_renderer(out, normalization, source);
+    case Format::text: return make_text_renderer(out, normalization);
+    case Format::tsv: return make_tsv_renderer(out, normalization, source);
+  }
+  return nullptr;
+}
+
+std::string document_name(Format format, DocumentSource source) {
+  return "sv" + std::to_string(source.author) + "_" + std::to_string(source.work) + std::string(extension_of(format));
+}
+
+}  // namespace scrivel

@@ -1,0 +1,169 @@
+// Tab-separated records for programs: under the header "urn citation text",
+// one record per line of the edition, with the line's CTS URN, its reference
+// as the reading documents show it, and its text as the plain text has it.
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "output/plain.h"
+#include "output/reference.h"
+#include "output/renderers.h"
+
+namespace scrivel {
+namespace {
+
+constexpr byte line_break_character = 11;
+
+// A field holds no tab or line end: they become blanks.
+constexpr std::array<std::string_view, 256> bytes = [] {
+  std::array<std::string_view, 256> forms = plain_bytes;
+  for (const byte b : {byte{'\t'}, byte{'\n'}, byte{'\r'}, line_break_character}) forms[b] = " ";
+  return forms;
+}();
+
+// A passage's values keep ASCII letters and digits; every other byte is
+// percent-encoded, since CTS reserves ".", ":", "@", "#", "[", "]" and "-".
+// A byte above 0x7F is no character, and stands as the replacement character.
+constexpr std::string_view hex_digits = "0123456789ABCDEF";
+char* put_urn_value(char* out, std::string_view value) {
+  for (const char ch : value) {
+    const byte b = static_cast<byte>(ch);
+    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+      *out++ = ch;
+    } else if (b >= 0x80) {
+      out = std::copy_n("%EF%BF%BD", 9, out);
+    } else {
+      *out++ = '%';
+      *out++ = hex_digits[b >> 4];
+      *out++ = hex_digits[b & 0xF];
+    }
+  }
+  return out;
+}
+
+// Whether a line's value belongs in the passage: a given number, a letter or a text.
+bool in_passage(const CiteLevel& line) {
+  return line.number > 0 || line.text[0] != '\0' || line.form == CiteLevel::Form::number_letter;
+}
+
+class TsvRenderer final : public PlainRenderer {
+ public:
+  TsvRenderer(Writer& out, Normalization normalization, DocumentSource source) : PlainRenderer(out, normalization) {
+    char prefix[64];
+    std::snprintf(prefix, sizeof prefix, "urn:cts:greekLit:tlg%04d.tlg%03d:", source.author, source.work);
+    urn_prefix_ = prefix;
+  }
+
+  void begin() override {
+    out_.write("urn\tcitation\ttext\n");
+    start_unplaced_record();
+  }
+  void end() override { end_record(); }
+
+  // The line code 0x80 is the next line: the line's number plus one, with
+  // its letter or text dropped. Before the first citation there is no line
+  // to count from.
+  void line_break(Break kind) override {
+    end_record();
+    if (!cited_) {
+      start_unplaced_record();
+      return;
+    }
+    if (kind == Break::next_line) {
+      ++line_.number;
+      line_.form = CiteLevel::Form::number;
+      line_.text[0] = '\0';
+    }
+    start_record(reference_.with_line(line_));
+  }
+  void citation(const Citation& citation) override {
+    end_record();
+    cited_ = true;
+    if (citation.changed != Level::line || upper_passage_.empty()) keep_upper_passage(citation);
+    keep_line(citation[Level::line]);
+    start_record(reference_.of(citation));
+  }
+
+ private:
+  void ascii(byte b) override { out_.write(bytes[b]); }
+
+  void keep_upper_passage(const Citation& citation) {
+    upper_passage_ = urn_prefix_;
+    for (const Level level : {Level::x, Level::y, Level::z}) {
+      if (!shows(citation, level)) continue;
+      if (upper_passage_.size() > urn_prefix_.size()) upper_passage_ += '.';
+      const CiteLevel& value = citation[level];
+      const std::string_view shown = level == Level::x ? value_of(CiteLevel{value.number}) : value_of(value);
+      upper_passage_.append(encoded_, put_urn_value(encoded_, shown));
+    }
+  }
+  std::string_view value_of(const CiteLevel& level) {
+    return {value_, static_cast<std::size_t>(put_value(value_, level) - value_)};
+  }
+  void keep_line(const CiteLevel& line) {
+    line_.number = line.number;
+    line_.form = line.form;
+    line_.letter = line.letter;
+    std::copy_n(line.text, CiteLevel::text_size, line_.text);
+  }
+
+  // A record: its URN, its citation without the brackets, and then its text.
+  void start_record(std::string_view reference) {
+    const bool placed = upper_passage_.size() > urn_prefix_.size() || in_passage(line_);
+    if (!placed) {
+      start_unplaced_record();
+      return;
+    }
+    out_.write(upper_passage_);
+    if (in_passage(line_)) {
+      if (upper_passage_.size() > urn_prefix_.size()) out_.put('.');
+      out_.write({encoded_, static_cast<std::size_t>(put_urn_value(encoded_, value_of(line_)) - encoded_)});
+    }
+    out_.put('\t');
+    reference = reference.substr(1, reference.size() - 2);
+    if (std::all_of(reference.begin(), reference.end(), [](char ch) { return plain_text[static_cast<byte>(ch)]; })) {
+      out_.write(reference);
+    } else {
+      text(reference);
+    }
+    out_.put('\t');
+    record_start_ = 0;
+  }
+  // A record without a passage, written in one piece so that it can be taken
+  // back whole when no text follows: such a line is no line of the edition.
+  void start_unplaced_record() {
+    const std::size_t size = urn_prefix_.size() + 2;
+    char* next = std::copy(urn_prefix_.begin(), urn_prefix_.end(), out_.reserve(size));
+    *next++ = '\t';
+    *next++ = '\t';
+    out_.advance_to(next);
+    record_start_ = out_.position() - size;
+    text_start_ = out_.position();
+  }
+  void end_record() {
+    if (record_start_ != 0 && out_.position() == text_start_) {
+      out_.take_back(text_start_ - record_start_);
+    } else {
+      out_.put('\n');
+    }
+  }
+
+  std::string urn_prefix_;     // urn:cts:greekLit:tlgAAAA.tlgWWW:
+  std::string upper_passage_;  // the prefix and the levels above the line
+  CiteLevel line_;             // the line of the record being written
+  bool cited_ = false;
+  std::uint64_t record_start_ = 0;  // where a record without a passage began, 0 for any other
+  std::uint64_t text_start_ = 0;
+  ReferenceText reference_;
+  char value_[CiteLevel::text_size + 16];
+  char encoded_[9 * (CiteLevel::text_size + 16)];
+};
+
+}  // namespace
+
+std::unique_ptr<Renderer> make_tsv_renderer(Writer& out, Normalization normalization, DocumentSource source) {
+  return std::make_unique<TsvRenderer>(out, normalization, source);
+}
+
+}  // namespace scrivel
