@@ -63,18 +63,21 @@ class TsvRenderer final : public PlainRenderer {
 
   // The line code 0x80 is the next line: the line's number plus one, with
   // its letter or text dropped. Before the first citation there is no line
-  // to count from.
+  // to count from. A line-break character inside the text starts no line of
+  // the edition: it is a blank, as a tab is.
   void line_break(Break kind) override {
+    if (kind == Break::in_text) {
+      out_.put(' ');
+      return;
+    }
     end_record();
     if (!cited_) {
       start_unplaced_record();
       return;
     }
-    if (kind == Break::next_line) {
-      ++line_.number;
-      line_.form = CiteLevel::Form::number;
-      line_.text[0] = '\0';
-    }
+    ++line_.number;
+    line_.form = CiteLevel::Form::number;
+    line_.text[0] = '\0';
     start_record(reference_.with_line(line_));
   }
   void citation(const Citation& citation) override {
