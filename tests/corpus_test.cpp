@@ -17,6 +17,7 @@
 #include "author_file_builder.h"
 #include "conversion.h"
 #include "fresh_directory.h"
+#include "input/work_list.h"
 
 namespace scrivel::testing {
 namespace {
@@ -103,6 +104,19 @@ TEST_F(Corpus, AWorkReachesPastTheEndCodesBytesWhereTheyAreACitationsOperands) {
             "author\twork\tblock\toffset\tbytes\n"
             "7\t1\t0\t7\t15\n"
             "7\t2\t0\t22\t7\n");
+}
+
+// The end code is followed by the padding of its block: zeros or blanks.
+TEST_F(Corpus, AWorksDataEndAtTheEndCodeWhateverPadsItsBlock) {
+  for (const unsigned char padding : {0x00, 0x20}) {
+    Bytes file = Builder(7).work(1).unit("A").finish();
+    std::size_t end_code = file.size();
+    while (file[end_code - 1] == 0) --end_code;
+    std::fill(file.begin() + static_cast<std::ptrdiff_t>(end_code), file.end(), padding);
+    const WorkList list = list_works(to_string(file));
+    ASSERT_EQ(list.works.size(), 1u);
+    EXPECT_EQ(list.works[0].bytes, end_code - 2 - list.works[0].header) << int{padding};
+  }
 }
 
 TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
