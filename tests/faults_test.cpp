@@ -48,16 +48,19 @@ TEST(Faults, TruncationAtEveryOffset) {
     expect_sound(html, rtf);
     EXPECT_EQ(html.outcome.status, 1);
     if (length < 12) {
-      EXPECT_NE(html.messages.find("Error 001: Unexpected data, count=7\n"), std::string::npos);
+      EXPECT_EQ(html.outcome.reports.fatal_error, 1);
+      EXPECT_EQ(html.outcome.reports.fatal_message, "Error 001: Unexpected data, count=7");
       EXPECT_TRUE(html.document.empty());
     } else {
-      EXPECT_NE(html.messages.find("Error 004: unexpected end of file, offset:" + hex(length - 1) + "\n"),
-                std::string::npos);
+      EXPECT_EQ(html.outcome.reports.fatal_error, 4);
+      EXPECT_EQ(html.outcome.reports.fatal_message, "Error 004: unexpected end of file, offset:" + hex(length - 1));
       EXPECT_TRUE(html.messages.ends_with("Error 004: unexpected end of file, offset:" + hex(length - 1) +
                                           "\n1 blocks were read\n"));
     }
   }
-  EXPECT_EQ(convert(Bytes(whole.begin(), whole.begin() + data), Format::html).outcome.status, 0);
+  const Conversion whole_work = convert(Bytes(whole.begin(), whole.begin() + data), Format::html);
+  EXPECT_EQ(whole_work.outcome.status, 0);
+  EXPECT_FALSE(whole_work.outcome.reports.ended_early());
 }
 
 TEST(Faults, ABlockOfNothingButItsEndAndPadding) {

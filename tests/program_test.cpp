@@ -87,6 +87,8 @@ TEST(Config, ChoosesTheFormat) {
       {"\nhtml\n", "sv1_1.html"},     {"# corpus\n\n# format\nhtml", "sv1_1.html"},
       {"\r\nhtml\r\n", "sv1_1.html"}, {"\nHTML\n", "sv1_1.rtf"},
       {"\nhtml \n", "sv1_1.rtf"},     {"\nrtf\n", "sv1_1.rtf"},
+      {"\ntext\n", "sv1_1.txt"},     {"\ntsv\r\n", "sv1_1.tsv"},
+      {"\nTSV\n", "sv1_1.rtf"},
   };
   for (const Case& c : cases) {
     const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", c.cfg}, {"tlg0001.txt", one_work}});

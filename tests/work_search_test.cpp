@@ -102,6 +102,7 @@ TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
     SCOPED_TRACE(work);
     const Conversion result = convert(file, Format::html, 1, work);
     EXPECT_EQ(result.outcome.status, 0);
+    EXPECT_EQ(result.outcome.reports.fatal_error, 3);
     EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
     EXPECT_EQ(result.document, "");
   }
@@ -219,6 +220,7 @@ TEST(WorkSearch, ReportsASeekThatFails) {
   input.seeks_left = 20;
   const Conversion result = convert_recorded(input, 2);
   EXPECT_EQ(result.outcome.status, 1);
+  EXPECT_EQ(result.outcome.reports.fatal_error, 2);
   EXPECT_EQ(result.messages, "reading tlg0001.txt work 2\nError 002: cannot 'fseek' at 26000\n");
   EXPECT_EQ(result.document, "");
 }
