@@ -1,38 +1,14 @@
 #include "output/reference.h"
 
+#include "output/renderer.h"
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 
 namespace scrivel {
 namespace {
-
-// Decimal forms of 0 to 999, the numbers of almost every reference: three
-// characters to copy whole, of which `length` count.
-struct Decimal {
-  char digits[3];
-  char length;
-};
-constexpr std::array<Decimal, 1000> decimals = [] {
-  std::array<Decimal, 1000> forms{};
-  for (int n = 0; n < 1000; ++n) {
-    Decimal& d = forms[n];
-    int length = 0;
-    if (n >= 100) d.digits[length++] = static_cast<char>('0' + n / 100);
-    if (n >= 10) d.digits[length++] = static_cast<char>('0' + n / 10 % 10);
-    d.digits[length++] = static_cast<char>('0' + n % 10);
-    d.length = static_cast<char>(length);
-  }
-  return forms;
-}();
-
-char* put_number(char* out, int value) {
-  if (value >= 0 && value < static_cast<int>(decimals.size())) {
-    std::memcpy(out, decimals[value].digits, sizeof decimals[value].digits);
-    return out + decimals[value].length;
-  }
-  return std::to_chars(out, out + 16, value).ptr;
-}
 
 char* put_text(char* out, const char* text) {
   const std::size_t length = std::strlen(text);
@@ -64,15 +40,22 @@ char* put_value(char* out, const CiteLevel& level) {
 }
 
 // A level after a dot where a level stands before it (even one that wrote
-// nothing, an empty text).
+// nothing, an empty text). A number alone, as most levels are, is plain.
 void ReferenceText::append_level(const CiteLevel& level) {
   if (levels_++ > 0) append('.');
+  if (level.form == CiteLevel::Form::number) {
+    length_ = put_number(text_ + length_, level.number) - text_;
+    return;
+  }
+  const std::size_t start = length_;
   length_ = put_value(text_ + length_, level) - text_;
+  plain_ = plain_ && std::all_of(text_ + start, text_ + length_, [](char ch) { return plain_text[static_cast<byte>(ch)]; });
 }
 
-std::string_view ReferenceText::of(const Citation& citation) {
+Reference ReferenceText::of(const Citation& citation) {
   if (citation.changed != Level::line || !upper_known_) {
     length_ = levels_ = 0;
+    plain_ = true;
     append('[');
     if (shows(citation, Level::x)) {
       length_ = put_number(text_ + length_, citation[Level::x].number) - text_;
@@ -82,17 +65,19 @@ std::string_view ReferenceText::of(const Citation& citation) {
     if (shows(citation, Level::z)) append_level(citation[Level::z]);
     upper_length_ = length_;
     upper_levels_ = levels_;
+    upper_plain_ = plain_;
     upper_known_ = true;
   }
   return with_line(citation[Level::line]);
 }
 
-std::string_view ReferenceText::with_line(const CiteLevel& line) {
+Reference ReferenceText::with_line(const CiteLevel& line) {
   length_ = upper_length_;
   levels_ = upper_levels_;
+  plain_ = upper_plain_;
   if (shows_line(line)) append_level(line);
   append(']');
-  return {text_, length_};
+  return {{text_, length_}, plain_};
 }
 
 }  // namespace scrivel

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <array>
+#include <charconv>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 #include "output/citation.h"
@@ -13,11 +16,47 @@ namespace scrivel {
 bool shows(const Citation& citation, Level level);
 bool shows_line(const CiteLevel& line);
 
+// Decimal forms of 0 to 999, the numbers of almost every reference: four
+// bytes to copy whole, of which `length` count.
+struct Decimal {
+  char digits[3];
+  char length;
+};
+inline constexpr std::array<Decimal, 1000> decimals = [] {
+  std::array<Decimal, 1000> forms{};
+  for (int n = 0; n < 1000; ++n) {
+    Decimal& d = forms[n];
+    int length = 0;
+    if (n >= 100) d.digits[length++] = static_cast<char>('0' + n / 100);
+    if (n >= 10) d.digits[length++] = static_cast<char>('0' + n / 10 % 10);
+    d.digits[length++] = static_cast<char>('0' + n % 10);
+    d.length = static_cast<char>(length);
+  }
+  return forms;
+}();
+
+// Writes the decimal text of a number; `out` has room for 16 characters.
+// Returns the end of what was written.
+inline char* put_number(char* out, int value) {
+  if (value >= 0 && value < static_cast<int>(decimals.size())) [[likely]] {
+    std::memcpy(out, &decimals[value], sizeof(Decimal));
+    return out + decimals[value].length;
+  }
+  return std::to_chars(out, out + 16, value).ptr;
+}
+
 // Writes a level's value as a reference shows it: its number with its letter
 // or text after it, or its text alone. `out` has room for CiteLevel::text_size
 // + 16 characters; returns the end of what was written. A 0 letter writes
 // nothing.
 char* put_value(char* out, const CiteLevel& level);
+
+// A reference as written, and whether it is all plain text (see plain_text
+// in renderer.h), which a renderer may then copy as it stands.
+struct Reference {
+  std::string_view text;
+  bool plain;
+};
 
 // The reference that opens a line at a citation, as the documents show it:
 // "[x.y.z.line]" with the levels it shows, "[]" when it shows none. Most
@@ -25,9 +64,9 @@ char* put_value(char* out, const CiteLevel& level);
 // only after a citation changed x, y or z.
 class ReferenceText {
  public:
-  std::string_view of(const Citation& citation);
+  Reference of(const Citation& citation);
   // After `of`: the same levels above the line, with another line.
-  std::string_view with_line(const CiteLevel& line);
+  Reference with_line(const CiteLevel& line);
 
  private:
   void append_level(const CiteLevel& level);
@@ -37,8 +76,10 @@ class ReferenceText {
   char text_[4 * 16 + 3 * CiteLevel::text_size];
   std::size_t length_ = 0;
   int levels_ = 0;
+  bool plain_ = true;
   std::size_t upper_length_ = 0;  // the levels above the line, kept for the next line
   int upper_levels_ = 0;
+  bool upper_plain_ = true;
   bool upper_known_ = false;
 };
 

@@ -1,6 +1,5 @@
 #include "output/renderer.h"
 
-#include <algorithm>
 #include <charconv>
 
 #include "output/renderers.h"
@@ -48,27 +47,25 @@ void Renderer::write_uncomposed(int index) {
   code_points({letter.code_points, letter.length});
 }
 
-void Renderer::write_reference_line(std::string_view reference, std::string_view line_end, std::string_view blanks) {
+void Renderer::write_reference_line(Reference reference, std::string_view line_end, std::string_view blanks) {
   care_before_text_ = false;  // a line break needs nothing before it and leaves nothing waiting
-  if (reference.size() <= 2) {
+  if (reference.text.size() <= 2) {
     out_.write(line_end);
     return;
   }
   // One line opens at every reference, so its three pieces go into the
   // buffer in one step when they fit the least room a buffer has.
-  const std::size_t size = line_end.size() + reference.size() + blanks.size();
-  const bool plain =
-      std::all_of(reference.begin(), reference.end(), [](char ch) { return plain_text[static_cast<byte>(ch)]; });
-  if (size > OutputFile::min_lent || !plain) {
+  const std::size_t size = line_end.size() + reference.text.size() + blanks.size();
+  if (size > OutputFile::min_lent || !reference.plain) {
     out_.write(line_end);
-    text(reference);
+    text(reference.text);
     out_.write(blanks);
   } else {
     char* next = out_.reserve(size);
     std::memcpy(next, line_end.data(), line_end.size());
     next += line_end.size();
-    std::memcpy(next, reference.data(), reference.size());
-    next += reference.size();
+    std::memcpy(next, reference.text.data(), reference.text.size());
+    next += reference.text.size();
     std::memcpy(next, blanks.data(), blanks.size());
     out_.advance_to(next + blanks.size());
   }

@@ -10,6 +10,7 @@
 #include "output/citation.h"
 #include "output/format.h"
 #include "output/nfc.h"
+#include "output/reference.h"
 #include "output/writer.h"
 
 namespace scrivel {
@@ -81,7 +82,11 @@ class Renderer {
   // A character: ASCII, or a code point from 0x80 up to encoded_limit.
   void character(int c) {
     if (c < 0x80) {
-      ascii(static_cast<byte>(c));
+      if (plain_text[c] && !care_before_text_) {
+        out_.put(static_cast<char>(c));
+      } else {
+        ascii(static_cast<byte>(c));
+      }
     } else if (normalization_ == Normalization::nfc) {
       code_points(nfc_of_code_point(c));
     } else {
@@ -152,7 +157,7 @@ class Renderer {
   // The line that a citation opens: the line break, the reference, and
   // blanks that set it off from the text; a line break alone where the
   // reference shows no level.
-  void write_reference_line(std::string_view reference, std::string_view line_end, std::string_view blanks);
+  void write_reference_line(Reference reference, std::string_view line_end, std::string_view blanks);
 
   Writer& out_;
   // Set where plain text must wait for something the renderer writes first.

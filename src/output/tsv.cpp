@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "output/plain.h"
@@ -108,30 +109,42 @@ class TsvRenderer final : public PlainRenderer {
     line_.number = line.number;
     line_.form = line.form;
     line_.letter = line.letter;
-    std::copy_n(line.text, CiteLevel::text_size, line_.text);
+    if (line.text[0] != '\0' || line_.text[0] != '\0') std::strcpy(line_.text, line.text);
   }
 
   // A record: its URN, its citation without the brackets, and then its text.
-  void start_record(std::string_view reference) {
-    const bool placed = upper_passage_.size() > urn_prefix_.size() || in_passage(line_);
-    if (!placed) {
+  // A line opens at every record, so its URN and citation go into the
+  // buffer in one step: they fit the least room a buffer has.
+  void start_record(Reference reference) {
+    const bool upper_levels = upper_passage_.size() > urn_prefix_.size();
+    const bool line = in_passage(line_);
+    if (!upper_levels && !line) {
       start_unplaced_record();
       return;
     }
-    out_.write(upper_passage_);
-    if (in_passage(line_)) {
-      if (upper_passage_.size() > urn_prefix_.size()) out_.put('.');
-      out_.write({encoded_, static_cast<std::size_t>(put_urn_value(encoded_, value_of(line_)) - encoded_)});
+    const std::string_view shown = reference.text.substr(1, reference.text.size() - 2);
+    char* next = out_.reserve(upper_passage_.size() + 1 + sizeof encoded_ + 2 + shown.size());
+    next = std::copy(upper_passage_.begin(), upper_passage_.end(), next);
+    if (line) {
+      if (upper_levels) *next++ = '.';
+      next = put_line_value(next);
     }
-    out_.put('\t');
-    reference = reference.substr(1, reference.size() - 2);
-    if (std::all_of(reference.begin(), reference.end(), [](char ch) { return plain_text[static_cast<byte>(ch)]; })) {
-      out_.write(reference);
+    *next++ = '\t';
+    if (reference.plain) {
+      next = std::copy(shown.begin(), shown.end(), next);
+      *next++ = '\t';
+      out_.advance_to(next);
     } else {
-      text(reference);
+      out_.advance_to(next);
+      text(shown);
+      out_.put('\t');
     }
-    out_.put('\t');
     record_start_ = 0;
+  }
+  // A number alone, as most lines have, needs no encoding.
+  char* put_line_value(char* out) {
+    if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
+    return put_urn_value(out, value_of(line_));
   }
   // A record without a passage, written in one piece so that it can be taken
   // back whole when no text follows: such a line is no line of the edition.
