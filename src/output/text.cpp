@@ -13,11 +13,10 @@ namespace {
 constexpr byte line_break_character = 11;
 
 // A line feed or carriage return of the text is no line of the document,
-// just as a browser shows it as a blank.
+// and a tab no column: a browser shows each as a blank.
 constexpr std::array<std::string_view, 256> bytes = [] {
   std::array<std::string_view, 256> forms = plain_bytes;
-  forms['\n'] = " ";
-  forms['\r'] = " ";
+  for (const byte b : {byte{'\t'}, byte{'\n'}, byte{'\r'}}) forms[b] = " ";
   forms[line_break_character] = "\n";
   return forms;
 }();
