@@ -3,8 +3,12 @@
 // headless Chromium loads every HTML document and gives its rendered text and
 // the computed styles of its spans. Each reader must show the reviewed text
 // beside this script: expected/libreoffice/<name>.txt, expected/chromium/<name>.txt.
+// Then the plain text document of every one of those works and of every
+// end-to-end example (tests/examples/*.txt, written as author files by
+// scrivel-examples) must read as Chromium shows the HTML document of the same
+// work.
 //
-// Usage: node check.mjs <scrivel> <tlgbuild> <output-dir> [--write-expected]
+// Usage: node check.mjs <scrivel> <tlgbuild> <scrivel-examples> <output-dir> [--write-expected]
 //
 // The documents, the readers' texts and a picture of the first screen of
 // sv12_1.html in Chromium are left in <output-dir>. --write-expected replaces
@@ -39,18 +43,21 @@ function check(condition, message) {
 }
 
 // The first line where two texts differ, with both versions of it (invisible blanks named).
-function firstDifference(expected, actual) {
+function firstDifference(expected, actual, names = ['expected', 'actual']) {
   const shown = (s) => (s === undefined ? '(no line)' : JSON.stringify(s).replace(/\u00a0/g, '\\u00a0'));
   const e = expected.split('\n');
   const a = actual.split('\n');
   const i = e.findIndex((line, k) => line !== a[k]);
   const at = i < 0 ? e.length : i;
-  return `line ${at + 1}:\n    expected ${shown(e[at])}\n    actual   ${shown(a[at])}`;
+  const width = Math.max(...names.map((name) => name.length));
+  const named = (k, line) => `\n    ${names[k].padEnd(width)} ${shown(line)}`;
+  return `line ${at + 1}:${named(0, e[at])}${named(1, a[at])}`;
 }
 
-function run(command, args, options = {}) {
+// Runs a program, which must end with one of `statuses`.
+function run(command, args, options = {}, statuses = [0]) {
   const result = spawnSync(command, args, { encoding: 'utf8', timeout: 180_000, ...options });
-  if (result.error || result.status !== 0) {
+  if (result.error || !statuses.includes(result.status)) {
     throw new Error(`${command} ${args.join(' ')}: ${result.error?.message ?? `status ${result.status}`}\n` +
       `${result.stdout}${result.stderr}`);
   }
@@ -70,11 +77,69 @@ function compare(reader, name, text) {
     (text === expected ? '' : `\n  ${firstDifference(expected, text)}`));
 }
 
+// The examples as scrivel-examples wrote them into `dir`: an author file
+// each, listed in examples.tsv. scrivel ends with status 1 after some errors
+// in the text, such as the data ending inside the work (Error 004), once it
+// has completed the document, and the examples show such errors.
+function readExamples(dir) {
+  const [, ...lines] = fs.readFileSync(path.join(dir, 'examples.tsv'), 'utf8').trimEnd().split('\n');
+  return lines.map((line) => {
+    const [author, work, where, title] = line.split('\t');
+    return { name: `sv${author}_${work}`, author: Number(author), work: Number(work), where, title, statuses: [0, 1] };
+  });
+}
+
+// A document as the messages name it: an example by where it stands and its title.
+const label = (doc) => (doc.where ? `${doc.name} (${doc.where} ${doc.title})` : doc.name);
+
+// The form in which the text format and Chromium's rendering are compared:
+// NFC, a no-break blank as a blank, a run of blanks as one, no blank at a
+// line's end. A browser collapses blanks; the text format keeps the text's own.
+const asCompared = (text) =>
+  text.normalize('NFC').replace(/\u00a0/g, ' ').replace(/ {2,}/g, ' ').replace(/ +$/gm, '');
+
+const readIfThere = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : null);
+
+// How the text document of `doc` departs from what Chromium shows of its HTML
+// document (null: no HTML document), or '' when it reads the same. A text
+// document ends its last line with a line feed, as a text file does; a
+// rendering has no line after its last one.
+function textDeparture(doc, shown) {
+  const text = readIfThere(path.join(out, 'text', `${doc.name}.txt`));
+  if (text === null || shown === null) {
+    return text === shown ? '' : `only the ${text === null ? 'HTML' : 'text'} document was written`;
+  }
+  if (!text.endsWith('\n')) return 'the text document does not end with a line feed';
+  const [rendered, plain] = [asCompared(shown), asCompared(text.slice(0, -1))];
+  return rendered === plain ? '' : firstDifference(rendered, plain, ['chromium', 'text']);
+}
+
+// Every text document against Chromium's rendering of the HTML document of the same work.
+async function compareTextWithChromium(page, docs) {
+  let departures = 0;
+  for (const doc of docs) {
+    const htmlFile = path.join(out, 'html', `${doc.name}.html`);
+    let shown = null;
+    if (fs.existsSync(htmlFile)) {
+      await page.goto(pathToFileURL(htmlFile).href, { waitUntil: 'load' });
+      shown = await page.evaluate(() => document.body.innerText);
+      fs.writeFileSync(path.join(out, 'html', `${doc.name}.innerText.txt`), shown);
+    }
+    const departure = textDeparture(doc, shown);
+    if (departure === '') continue;
+    check(false, `the text document of ${label(doc)} reads as Chromium shows its HTML document\n  ${departure}`);
+    ++departures;
+  }
+  check(departures === 0, `${docs.length - departures} of ${docs.length} text documents read as Chromium ` +
+    'shows the HTML documents of their works');
+}
+
 const args = process.argv.slice(2);
 const writeExpected = args.includes('--write-expected');
-const [scrivel, tlgbuild, out] = args.filter((a) => a !== '--write-expected').map((a) => path.resolve(a));
+const [scrivel, tlgbuild, scrivelExamples, out] =
+  args.filter((a) => a !== '--write-expected').map((a) => path.resolve(a));
 if (!out) {
-  console.log('usage: node check.mjs <scrivel> <tlgbuild> <output-dir> [--write-expected]');
+  console.log('usage: node check.mjs <scrivel> <tlgbuild> <scrivel-examples> <output-dir> [--write-expected]');
   process.exit(2);
 }
 let chromium;
@@ -88,7 +153,7 @@ try {
 // Profiles of the readers, removed however the run ends.
 const scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'scrivel-readers-'));
 process.on('exit', () => fs.rmSync(scratch, { recursive: true, force: true }));
-for (const dir of ['corpus', 'html', 'rtf', 'libreoffice']) {
+for (const dir of ['corpus', 'html', 'rtf', 'text', 'libreoffice']) {
   fs.rmSync(path.join(out, dir), { recursive: true, force: true });
   fs.mkdirSync(path.join(out, dir), { recursive: true });
 }
@@ -96,10 +161,13 @@ for (const dir of ['corpus', 'html', 'rtf', 'libreoffice']) {
 // The documents, by the real program in a directory holding its scrivel.cfg.
 fs.copyFileSync(path.join(root, 'examples/tlg0012.txt'), path.join(out, 'corpus/tlg0012.txt'));
 run(tlgbuild, [path.join(here, 'showcase.src'), path.join(out, 'corpus/tlg0009.txt')]);
-for (const format of ['html', 'rtf']) {
+run(scrivelExamples, [path.join(root, 'tests/examples'), path.join(out, 'corpus')]);
+const examples = readExamples(path.join(out, 'corpus'));
+const converted = { html: [...documents, ...examples], rtf: documents, text: [...documents, ...examples] };
+for (const [format, docs] of Object.entries(converted)) {
   const dir = path.join(out, format);
   fs.writeFileSync(path.join(dir, 'scrivel.cfg'), `${path.join(out, 'corpus')}/\n${format}\n`);
-  for (const doc of documents) run(scrivel, [String(doc.author), String(doc.work)], { cwd: dir });
+  for (const doc of docs) run(scrivel, [String(doc.author), String(doc.work)], { cwd: dir }, doc.statuses);
 }
 
 // LibreOffice, with a profile of its own for each run. It exits 0 even when
@@ -145,6 +213,7 @@ try {
     if (doc.name === 'sv12_1') await page.screenshot({ path: path.join(out, 'sv12_1-chromium.png') });
     await page.close();
   }
+  await compareTextWithChromium(await context.newPage(), converted.text);
 } finally {
   await context.close();
 }

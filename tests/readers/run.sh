@@ -2,7 +2,7 @@
 # Runs the readers suite (check.mjs). Where Node.js, a reader or the
 # suite's npm packages are missing it runs nothing, says what is missing and
 # how to install it, and exits with 77, which CTest reports as skipped.
-# Usage: tests/readers/run.sh <scrivel> <tlgbuild> <output-dir> [--write-expected]
+# Usage: tests/readers/run.sh <scrivel> <tlgbuild> <scrivel-examples> <output-dir> [--write-expected]
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 missing=()
