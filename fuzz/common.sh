@@ -18,4 +18,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-quarantine_size_mb=64}
 
 # Tight limits: an allocation or a memory use that grows with the input is
 # a finding (oom-*), not something to wait out.
-limits() { echo -timeout=10 -rss_limit_mb=256 -malloc_limit_mb=64 -max_len="${max_len[$1]}"; }
+# The conversion targets hold each document whole to check it, and a tsv
+# document repeats every line's passage: its buffer may grow to the RSS limit.
+declare -A malloc_limit=([author_file]=256 [work_content]=256 [list]=64)
+limits() { echo -timeout=10 -rss_limit_mb=256 -malloc_limit_mb="${malloc_limit[$1]}" -max_len="${max_len[$1]}"; }
