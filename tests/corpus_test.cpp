@@ -195,6 +195,50 @@ TEST_F(Corpus, AStopBeforeTheFirstWorkStartsNone) {
   EXPECT_TRUE(files_in("out").empty());
 }
 
+// Every format, in its own normalization and in the other, as scrivel's
+// conversion writes it.
+TEST_F(Corpus, ConvertsIntoEachFormatAndNormalization) {
+  const Bytes file = Builder(3).work(1).unit("~[z 1 line 1]A)/EIDE: TI/;~[80]*I/+ %99").finish();
+  add_author(3, file);
+  struct Case {
+    std::vector<std::string> options;
+    Format format;
+    Normalization normalization;
+  };
+  const std::vector<Case> cases = {
+      {{"--format", "rtf"}, Format::rtf, Normalization::none},
+      {{"--format", "html", "--normalize", "nfc"}, Format::html, Normalization::nfc},
+      {{"--format", "text"}, Format::text, Normalization::nfc},
+      {{"--format", "tsv"}, Format::tsv, Normalization::nfc},
+      {{"--format", "tsv", "--normalize", "none"}, Format::tsv, Normalization::none},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.options));
+    std::vector<std::string> args = {"convert", "--corpus", "corpus", "--out", "out"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("3");
+    const Outcome batch = run(args);
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    const Conversion alone =
+        scrivel::convert(to_string(file), {3, 1, c.format, c.normalization, "corpus/" + tlg_name(3)});
+    EXPECT_EQ(read_file("out/sv3_1" + std::string(extension_of(c.format))), alone.document);
+  }
+  EXPECT_NE(read_file("out/sv3_1.tsv"), read_file("out/sv3_1.txt"));
+}
+
+// The error that ended a work names its failure, not the first error of its log.
+TEST_F(Corpus, AFailedWorkIsNamedByTheErrorThatEndedIt) {
+  Bytes file = Builder(6).work(1).unit("~[z 1]" + std::string(300, 'A')).finish();
+  file[50] = 0xFE;   // a block's end inside the text, and no block after it: Error 101
+  file.resize(200);   // the file cut short in the text: Error 004
+  add_author(6, file);
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "6"});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(read_file("out/sv6_1.log").find("Error 101"), std::string::npos);
+  EXPECT_NE(batch.err.find("corpus/tlg0006.txt work 1 failed: Error 004: unexpected end of file"), std::string::npos)
+      << batch.err;
+}
+
 TEST_F(Corpus, SettingsComeFromScrivelCfgUnlessGiven) {
   fs::create_directory("elsewhere");
   add_author(1, Builder(1).work(1).unit("A").finish());
@@ -219,6 +263,9 @@ TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
       {"convert", "--jobs", "0"},
       {"convert", "--jobs"},
       {"convert", "--format", "pdf"},
+      {"convert", "--format", "TSV"},
+      {"convert", "--normalize", "nfd"},
+      {"list", "--normalize", "nfc"},
       {"convert", "10000"},
       {"convert", "1:1000"},
       {"convert", "x"},
