@@ -97,6 +97,16 @@ std::string check_rtf(std::string_view document) {
   return "";
 }
 
+std::string check_document(std::string_view document, Format format) {
+  switch (format) {
+    case Format::rtf: return check_rtf(document);
+    case Format::html: return check_html(document);
+    case Format::text: return check_text(document);
+    case Format::tsv: return check_tsv(document);
+  }
+  return "";
+}
+
 std::string check_messages(std::string_view messages) {
   if (!messages.empty() && !messages.ends_with('\n')) return "the last message line has no line feed";
   return "";

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "output/format.h"
+
 namespace scrivel::checks {
 
 // Each returns "" when the rule holds, else what is wrong.
@@ -19,6 +21,8 @@ std::string check_text(std::string_view document);
 // Valid UTF-8: the header line, then records of three fields whose first is
 // a CTS URN of the work, each ended by a line feed.
 std::string check_tsv(std::string_view document);
+// The rule of the document's format.
+std::string check_document(std::string_view document, Format format);
 // Every line of the messages ends with a line feed.
 std::string check_messages(std::string_view messages);
 

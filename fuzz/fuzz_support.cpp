@@ -77,13 +77,7 @@ class ReusedFiles : public FileSystem {
     std::string fault = checks::check_messages(messages_.view());
     if (!fault.empty() || length_ == 0) return fault;
     const std::string_view document(room_.data(), length_);
-    switch (format) {
-      case Format::rtf: return checks::check_rtf(document);
-      case Format::html: return checks::check_html(document);
-      case Format::text: return checks::check_text(document);
-      case Format::tsv: return checks::check_tsv(document);
-    }
-    return "";
+    return checks::check_document(document, format);
   }
 
  private:

@@ -20,22 +20,12 @@ namespace {
 
 class Examples : public ::testing::TestWithParam<Example> {};
 
-std::string soundness_fault(const std::string& document, Format format) {
-  switch (format) {
-    case Format::rtf: return checks::check_rtf(document);
-    case Format::html: return checks::check_html(document);
-    case Format::text: return checks::check_text(document);
-    case Format::tsv: return checks::check_tsv(document);
-  }
-  return "";
-}
-
 void check_format(const Example& example, Format format, const std::string& expected) {
   SCOPED_TRACE(example.where + " " + example.title + " (" + std::string(extension_of(format)) + ")");
   const Conversion result =
       convert(author_file_of(example, author_of(example)), format, author_of(example), work_of(example));
   EXPECT_EQ(trim_trailing_newlines(body_of(result.document, format)), expected);
-  EXPECT_EQ(soundness_fault(result.document, format), "");
+  EXPECT_EQ(checks::check_document(result.document, format), "");
   EXPECT_EQ(trim_trailing_newlines(notes_of(result.messages)), trim_trailing_newlines(example.messages));
 }
 

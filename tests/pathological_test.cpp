@@ -78,7 +78,7 @@ TEST(PathologicalInputs, EveryPatternMakesAFileOfAboutTheSizeAsked) {
 // Each pattern once in each reading format.
 class Pathological : public ::testing::TestWithParam<Format> {
  protected:
-  bool rtf() const { return GetParam() == Format::rtf; }
+  bool in_rtf() const { return GetParam() == Format::rtf; }
 
   // Converts `work` of `file`, and checks what every run must leave: status
   // 0, whole message lines, a sound document with its heading and ending.
@@ -86,7 +86,7 @@ class Pathological : public ::testing::TestWithParam<Format> {
     Conversion result = convert(file, GetParam(), 1, work);
     EXPECT_EQ(result.outcome.status, 0);
     EXPECT_EQ(checks::check_messages(result.messages), "");
-    EXPECT_EQ(rtf() ? checks::check_rtf(result.document) : checks::check_html(result.document), "");
+    EXPECT_EQ(in_rtf() ? checks::check_rtf(result.document) : checks::check_html(result.document), "");
     EXPECT_FALSE(body(result).starts_with("(no heading or no ending"));
     return result;
   }
@@ -95,7 +95,7 @@ class Pathological : public ::testing::TestWithParam<Format> {
   std::string body_alone(std::string_view content) const {
     return body(convert(authorfile::single_work(content), GetParam()));
   }
-  std::string_view reference_blanks() const { return rtf() ? "\\~\\~\\~" : "&nbsp;&nbsp;&nbsp;"; }
+  std::string_view reference_blanks() const { return in_rtf() ? "\\~\\~\\~" : "&nbsp;&nbsp;&nbsp;"; }
 };
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, Pathological, ::testing::Values(Format::html, Format::rtf),
@@ -115,7 +115,7 @@ TEST_P(Pathological, NestedEffectsBeforeEachVerse) {
   const std::string text = body(result);
   EXPECT_EQ(count(text, body_alone(pathological::nested_verse)), verses);
   // RTF's groups are checked with its braces; HTML's elements are counted.
-  if (rtf()) return;
+  if (in_rtf()) return;
   for (const auto& [opening, closing] :
        {std::pair{"<b>", "</b>"}, std::pair{"<sup>", "</sup>"}, std::pair{"<sub>", "</sub>"},
         std::pair{"<small>", "</small>"}, std::pair{"<span", "</span>"}}) {
