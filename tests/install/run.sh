@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a staging prefix, then converts the installed
-# sample with the installed scrivel, as its scrivel.cfg is shipped and in RTF,
-# and compares the documents with the reviewed ones.
+# sample with the installed scrivel, as its scrivel.cfg is shipped and in the
+# other formats, and compares the documents with the reviewed ones.
 # Usage: tests/install/run.sh <build-dir> <expected-dir> <work-dir>
 set -euo pipefail
 build=$1 expected=$2 work=$3
@@ -13,12 +13,16 @@ for file in bin/scrivel bin/scrivel-corpus share/man/man1/scrivel.1 share/man/ma
 done
 cp -r "$work/prefix/share/doc/scrivel/sample" "$work/run"
 cd "$work/run"
-for format in html rtf; do
-  [ "$format" = rtf ] && sed -i 's/^html$/rtf/' scrivel.cfg
+previous=html
+for format in html rtf text tsv; do
+  sed -i "s/^$previous\$/$format/" scrivel.cfg
+  previous=$format
   for work_number in 1 2; do
     "$work/prefix/bin/scrivel" 12 "$work_number" >/dev/null
-    cmp "sv12_$work_number.$format" "$expected/sv12_$work_number.$format"
   done
+done
+for document in sv12_1.html sv12_2.html sv12_1.rtf sv12_2.rtf sv12_1.txt sv12_2.txt sv12_1.tsv sv12_2.tsv; do
+  cmp "$document" "$expected/$document"
 done
 "$work/prefix/bin/scrivel-corpus" --version
 echo "the installed scrivel converts the installed sample into the reviewed documents"
