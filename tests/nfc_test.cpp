@@ -1,5 +1,6 @@
 // The NFC tables held to ICU: every code point the program may write, and
-// every letter the composer writes, must come out as ICU normalises it.
+// every letter the composer writes, must come out as ICU normalises it; and
+// so must the documents, every letter and sign written through a renderer.
 
 #include "output/nfc.h"
 
@@ -7,11 +8,16 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "author_file_builder.h"
+#include "conversion.h"
 #include "greek/letters.h"
 
 namespace scrivel::testing {
@@ -128,6 +134,57 @@ TEST_F(NfcAgainstIcu, EveryLetterHasIcusFormOfWhatTheComposerWrites) {
     if (!is_normalized(ours)) faults.add(letter + ": ICU finds " + hex(ours) + " not in NFC");
   }
   EXPECT_TRUE(faults.empty()) << faults.report();
+}
+
+
+// Every letter with every set of diacritics, capital and small, before a
+// blank (a word's end) and before a hyphen, then every sign that writes a
+// character: the whole text that the composer and the signs can write.
+std::string every_letter_and_sign() {
+  constexpr std::string_view signs = ")(/\\=+|";
+  std::string content;
+  int on_line = 0;
+  for (const std::string_view capital : {"", "*"}) {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+      for (int diacritics = 0; diacritics < 128; ++diacritics) {
+        std::string token = std::string(capital) + letter;
+        for (std::size_t bit = 0; bit < signs.size(); ++bit)
+          if (diacritics >> bit & 1) token += signs[bit];
+        content += token + " " + token + "-";
+        if (++on_line % 40 == 0) content += "\n";
+      }
+    }
+  }
+  content += "\n: ; @ _ ^8";
+  for (int n = 0; n < 42; ++n) content += " %" + std::to_string(n);
+  for (int n = 0; n < 23; ++n) content += " #" + std::to_string(n);
+  for (int n = 0; n < 9; ++n) content += " \"" + std::to_string(n) + " \"" + std::to_string(n);
+  for (int n = 0; n < 12; ++n) content += " [" + std::to_string(n) + " ]" + std::to_string(n);
+  return content;
+}
+
+std::string icu_nfc_of_utf8(const std::string& text) {
+  UErrorCode status = U_ZERO_ERROR;
+  const icu::UnicodeString normalized =
+      icu::Normalizer2::getNFCInstance(status)->normalize(icu::UnicodeString::fromUTF8(text), status);
+  EXPECT_TRUE(U_SUCCESS(status)) << u_errorName(status);
+  std::string utf8;
+  return normalized.toUTF8String(utf8);
+}
+
+// Through the renderers, as the documents are written: the NFC document of
+// each UTF-8 format is ICU's NFC of the same document written as it stands.
+TEST(NfcDocuments, AreIcusNfcOfTheDocumentsAsTheyStand) {
+  const authorfile::Bytes file = authorfile::single_work(every_letter_and_sign());
+  for (const Format format : {Format::html, Format::text, Format::tsv}) {
+    SCOPED_TRACE(extension_of(format));
+    const Conversion standing = convert(file, format, Normalization::none);
+    ASSERT_EQ(standing.outcome.status, 0) << standing.messages;
+    const std::string& as_they_stand = standing.document;
+    const std::string nfc = convert(file, format, Normalization::nfc).document;
+    EXPECT_NE(nfc, as_they_stand);
+    EXPECT_TRUE(nfc == icu_nfc_of_utf8(as_they_stand));
+  }
 }
 
 }  // namespace
