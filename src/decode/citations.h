@@ -7,7 +7,8 @@ namespace scrivel {
 
 // The reference of the text: four levels, x, y, z and line, kept up to date
 // from the runs of citation codes (bytes 0x81 to 0xBE with their operands),
-// and written at the start of each new line as [x.y.z.line].
+// and handed to the document after each run, as a citation whose line the
+// document begins with the reference, such as [x.y.z.line].
 class CitationTracker {
  public:
   // Consumes the run of citation codes that begins with the current byte.
