@@ -11,6 +11,7 @@
 
 #include "document_checks.h"
 #include "input/byte_source.h"
+#include "input/id_data.h"
 #include "input/work_list.h"
 #include "scrivel.h"
 
@@ -88,8 +89,7 @@ class ReusedFiles : public FileSystem {
 
 // The work number that the three bytes after the EF 81 at `mark` carry.
 int number_after(std::string_view file, std::size_t mark) {
-  const auto digit = [&](std::size_t at) { return static_cast<unsigned char>(file[at]) - 0xB0; };
-  return 100 * digit(mark + 2) + 10 * digit(mark + 3) + digit(mark + 4);
+  return id::work_number(reinterpret_cast<const unsigned char*>(file.data() + mark + 2));
 }
 
 // Where the work search finds the header of `work` in `file`, as a
@@ -111,9 +111,10 @@ std::optional<std::uint64_t> search(std::string_view file, int work) {
 // inside a block and past the author header.
 std::set<int> numbers_to_ask(std::string_view file) {
   std::set<int> numbers{1};
-  for (std::size_t mark = file.find('\xEF'); mark != std::string_view::npos && mark + 4 < file.size();
-       mark = file.find('\xEF', mark + 1)) {
-    if (file[mark + 1] == '\x81') numbers.insert(number_after(file, mark));
+  constexpr char escape = static_cast<char>(id::escape);
+  for (std::size_t mark = file.find(escape); mark != std::string_view::npos && mark + 4 < file.size();
+       mark = file.find(escape, mark + 1)) {
+    if (static_cast<unsigned char>(file[mark + 1]) == id::work_code) numbers.insert(number_after(file, mark));
   }
   return numbers;
 }

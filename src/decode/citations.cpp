@@ -2,34 +2,46 @@
 
 #include <cstddef>
 
+#include "input/id_data.h"
+
 namespace scrivel {
 namespace {
 
-// A citation code's high nibble is its level, its low nibble its form.
-constexpr byte x_increment = 0xB0;
-constexpr byte y_increment = 0xA0;
-constexpr byte z_increment = 0x90;
-constexpr byte text_end = 0xFF;
+constexpr byte x_increment = id::code(id::x_level, id::increment);
+constexpr byte y_increment = id::code(id::y_level, id::increment);
+constexpr byte z_increment = id::code(id::z_level, id::increment);
+// The x level's string form is no citation code here (the decoder meets it
+// as the sequence BF F4 FF): codes from it up end a run.
+constexpr byte past_citation_codes = id::code(id::x_level, id::string);
 
 bool in_range(byte c, byte first, byte last) { return c >= first && c <= last; }
 
-// The operands: a 7-bit number in one byte with its high bit set, a 14-bit
-// number in two such bytes, and a text up to FF.
-int read_value7(Cursor& in) { return in.getnextc() - 0x80; }
+// Whether `c` sets `level`: a code of that level with any form but the increment.
+bool sets(byte c, byte level) { return id::level_of(c) == level && id::form_of(c) != id::increment; }
+
+int read_value7(Cursor& in) { return id::value7_of(in.getnextc()); }
 
 int read_value14(Cursor& in) {
   const byte high = in.getnextc();
-  return high * 128 + in.getnextc() - 0x4080;
+  return id::value14_of(high, in.getnextc());
 }
 
-// Each byte of a text is stored without its high bit. The level keeps the
+// The number of a form that carries one alone: the value itself, or one
+// or two operand bytes.
+int read_number(Cursor& in, byte form) {
+  if (form == id::value7) return read_value7(in);
+  if (form == id::value14) return read_value14(in);
+  return form;
+}
+
+// Each byte of a text is stored with its high bit. The level keeps the
 // first 255 characters, and a stored 0 ends the text there; the rest up to
-// FF is read and dropped.
+// the string's end is read and dropped.
 void read_text(Cursor& in, char* text) {
   std::size_t length = 0;
   bool open = true;
-  for (in.getnextc(); in.c() != text_end; in.getnextc()) {
-    const char ch = static_cast<char>(in.c() - 0x80);
+  for (in.getnextc(); in.c() != id::string_end; in.getnextc()) {
+    const char ch = id::character_of(in.c());
     if (ch == '\0') open = false;
     if (open && length < CiteLevel::text_size - 1) text[length++] = ch;
   }
@@ -38,7 +50,7 @@ void read_text(Cursor& in, char* text) {
 
 void skip_text(Cursor& in) {
   do in.getnextc();
-  while (in.c() != text_end);
+  while (in.c() != id::string_end);
 }
 
 }  // namespace
@@ -52,14 +64,15 @@ void CitationTracker::increment_x(Context& context) {
   cite_y_.number = cite_z_.number = cite_line_.number = 1;
 }
 
+// A form that carries a number alone: the value itself, 7 or 14 bits.
+bool number_alone(byte form) {
+  return (form != id::increment && form <= id::largest_small_value) || form == id::value7 || form == id::value14;
+}
+
 void CitationTracker::set_x(Context& context) {
   const byte code = context.in.c();
-  if (in_range(code, 0xB1, 0xB7)) {
-    cite_x_.number = code - x_increment;
-  } else if (code == 0xB8) {
-    cite_x_.number = read_value7(context.in);
-  } else if (code == 0xBB) {
-    cite_x_.number = read_value14(context.in);
+  if (number_alone(id::form_of(code))) {
+    cite_x_.number = read_number(context.in, id::form_of(code));
   } else {
     context.messages.warning(204, ": unknown `cite_x' code: %#x, offset:%lX\n", code, context.messages.offset());
   }
@@ -79,13 +92,10 @@ void CitationTracker::set_y(Context& context) {
   const byte code = context.in.c();
   cite_y_.form = CiteLevel::Form::number;
   cite_z_.number = cite_line_.number = 1;
-  if (in_range(code, 0xA1, 0xA7)) {
-    cite_y_.number = code - y_increment;
-  } else if (code == 0xA8) {
-    cite_y_.number = read_value7(context.in);
-  } else if (code == 0xAB) {
-    cite_y_.number = read_value14(context.in);
-  } else if (code == 0xAF) {
+  const byte form = id::form_of(code);
+  if (number_alone(form)) {
+    cite_y_.number = read_number(context.in, form);
+  } else if (form == id::string) {
     cite_y_.form = CiteLevel::Form::text;
     read_text(context.in, cite_y_.text);
   } else {
@@ -93,12 +103,12 @@ void CitationTracker::set_y(Context& context) {
   }
 }
 
-// The letter of the z level's number-and-letter forms: E1 to EF for a to o.
+// The letter of the z level's number-and-letter forms: a to o.
 void CitationTracker::set_z_letter(Context& context, int warning_number) {
   const byte c = context.in.getnextc();
-  if (in_range(c, 0xE1, 0xEF)) {
+  if (id::has_high_bit(c) && in_range(id::character_of(c), 'a', 'o')) {
     cite_z_.form = CiteLevel::Form::number_letter;
-    cite_z_.letter = static_cast<char>(c - 0x80);
+    cite_z_.letter = id::character_of(c);
   } else if (warning_number == 210) {
     context.messages.warning(210, ": unknown `cite_z' 99 type: %x, offset:%lX\n", c, context.messages.offset());
   } else {
@@ -134,31 +144,29 @@ void CitationTracker::increment_z(Context& context) {
 void CitationTracker::set_z(Context& context) {
   Cursor& in = context.in;
   const byte code = in.c();
-  if (in_range(code, 0x91, 0x97)) {
-    cite_z_.number = code - z_increment;
+  const byte form = id::form_of(code);
+  if (number_alone(form)) {
+    cite_z_.number = read_number(in, form);
     cite_z_.form = CiteLevel::Form::number;
-  } else if (code == 0x98 || code == 0x9B) {
-    cite_z_.number = code == 0x98 ? read_value7(in) : read_value14(in);
-    cite_z_.form = CiteLevel::Form::number;
-  } else if (code == 0x99) {
+  } else if (form == id::value7_character) {
     cite_z_.number = read_value7(in);
     set_z_letter(context, 210);
-  } else if (code == 0x9A || code == 0x9D) {
+  } else if (form == id::value7_string || form == id::value14_string) {
     cite_z_.form = CiteLevel::Form::number_text;
-    cite_z_.number = code == 0x9A ? read_value7(in) : read_value14(in);
+    cite_z_.number = form == id::value7_string ? read_value7(in) : read_value14(in);
     read_text(in, cite_z_.text);
-  } else if (code == 0x9C) {
+  } else if (form == id::value14_character) {
     const byte high = in.getnextc();
-    if (high < 0x80)
+    if (!id::has_high_bit(high))
       context.messages.warning(210, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high,
                                context.messages.offset());
     const byte low = in.getnextc();
-    if (low < 0x80)
+    if (!id::has_high_bit(low))
       context.messages.warning(211, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", low,
                                context.messages.offset());
-    cite_z_.number = high * 128 + low - 0x4080;
+    cite_z_.number = id::value14_of(high, low);
     set_z_letter(context, 212);
-  } else if (code == 0x9F) {
+  } else if (form == id::string) {
     cite_z_.form = CiteLevel::Form::text;
     read_text(in, cite_z_.text);
   } else {
@@ -169,27 +177,25 @@ void CitationTracker::set_z(Context& context) {
 void CitationTracker::set_line(Context& context) {
   Cursor& in = context.in;
   const byte code = in.c();
-  if (in_range(code, 0x81, 0x87)) {
-    cite_line_.number = code - 0x80;
+  const byte form = id::form_of(code);
+  if (number_alone(form)) {
+    cite_line_.number = read_number(in, form);
     cite_line_.form = CiteLevel::Form::number;
-  } else if (code == 0x88 || code == 0x8B) {
-    cite_line_.number = code == 0x88 ? read_value7(in) : read_value14(in);
-    cite_line_.form = CiteLevel::Form::number;
-  } else if (code == 0x89) {
+  } else if (form == id::value7_character) {
     cite_line_.number = read_value7(in);
     const byte letter = in.getnextc();
-    if (in_range(letter, 0xC1, 0xFA)) {
+    if (id::has_high_bit(letter) && in_range(id::character_of(letter), 'A', 'z')) {
       cite_line_.form = CiteLevel::Form::number_letter;
-      cite_line_.letter = static_cast<char>(letter - 0x80);
+      cite_line_.letter = id::character_of(letter);
     } else {
       context.messages.warning(214, ": unknown `cite_line' 99 type: %X, offset:%lX\n", letter,
                                context.messages.offset());
     }
-  } else if (code == 0x8A || code == 0x8D) {
+  } else if (form == id::value7_string || form == id::value14_string) {
     cite_line_.form = CiteLevel::Form::number_text;
-    cite_line_.number = code == 0x8A ? read_value7(in) : read_value14(in);
+    cite_line_.number = form == id::value7_string ? read_value7(in) : read_value14(in);
     read_text(in, cite_line_.text);
-  } else if (code == 0x8F) {
+  } else if (form == id::string) {
     skip_text(in);
   } else {
     context.messages.warning(215, ": unknown `cite_line' type: %x, offset:%lX\n", code, context.messages.offset());
@@ -202,14 +208,14 @@ void CitationTracker::set_line(Context& context) {
 void CitationTracker::updateCite(Context& context) {
   Cursor& in = context.in;
   changed_ = Level::line;
-  if (in.c() >= 0xBF) {
+  if (in.c() >= past_citation_codes) {
     context.messages.warning(201, ": updateCite: unknown parameter: %#x, count:%lX\n", in.c(),
                              context.messages.offset());
     return;
   }
   if (in.c() >= z_increment) update_upper_levels(context);
-  if (in.c() == text_end) in.getnextc();
-  if (in_range(in.c(), 0x81, 0x8F)) {
+  if (in.c() == id::string_end) in.getnextc();
+  if (sets(in.c(), id::line_level)) {
     set_line(context);
   } else {
     in.push_back();
@@ -224,7 +230,7 @@ void CitationTracker::update_upper_levels(Context& context) {
     increment_x(context);
     in.getnextc();
   }
-  if (in_range(in.c(), 0xB1, 0xBE)) {
+  if (sets(in.c(), id::x_level) && in.c() != past_citation_codes) {
     set_x(context);
     in.getnextc();
     if (flagBF_) cite_y_.number = cite_z_.number = cite_line_.number = 1;
@@ -233,7 +239,7 @@ void CitationTracker::update_upper_levels(Context& context) {
     increment_y(context);
     in.getnextc();
   }
-  if (in_range(in.c(), 0xA1, 0xAF)) {
+  if (sets(in.c(), id::y_level)) {
     set_y(context);
     in.getnextc();
   }
@@ -241,7 +247,7 @@ void CitationTracker::update_upper_levels(Context& context) {
     increment_z(context);
     in.getnextc();
   }
-  if (in_range(in.c(), 0x91, 0x9F)) {
+  if (sets(in.c(), id::z_level)) {
     set_z(context);
     cite_line_.number = 1;
     in.getnextc();

@@ -1,15 +1,18 @@
 #include "decode/decoder.h"
 
+#include <array>
+
+#include "input/id_data.h"
+
 namespace scrivel {
 namespace {
 
-constexpr byte line_break_byte = 0x80;
+// The line level's increment: the next line of the edition.
+constexpr byte line_break_byte = id::code(id::line_level, id::increment);
 constexpr byte line_break_character = 11;
-constexpr byte bf_mark = 0xBF;
-constexpr byte header_mark = 0xEF;
-constexpr byte file_end_mark = 0xF0;
-constexpr byte block_end_mark = 0xFE;
-constexpr byte terminator = 0xFF;
+// The x level's string form, met as the sequence BF F4 FF.
+constexpr byte bf_mark = id::code(id::x_level, id::string);
+constexpr byte bf_character = 0xF4;
 
 }  // namespace
 
@@ -75,16 +78,16 @@ Decoder::Step Decoder::dispatch(byte c) {
     return Step::go_on;
   }
   // Headers and title markers are not part of the text and end no word.
-  if (c != header_mark && c != bf_mark) composer_.end_word();
+  if (c != id::escape && c != bf_mark) composer_.end_word();
   switch (c) {
     case line_break_byte:
       composer_.flush();
       renderer_.line_break(Break::next_line);
       return Step::go_on;
     case bf_mark: bf_sequence(); return Step::go_on;
-    case header_mark: return header_code();
-    case file_end_mark: file_end(); return Step::work_ended;
-    case block_end_mark: block_end(); return Step::go_on;
+    case id::escape: return header_code();
+    case id::file_end: file_end(); return Step::work_ended;
+    case id::block_end: block_end(); return Step::go_on;
     default:
       composer_.flush();
       citations_.updateCite(context_);
@@ -118,18 +121,19 @@ Decoder::Step Decoder::dispatch(byte c) {
 // and anything else: that byte is dropped.
 Decoder::Step Decoder::header_code() {
   switch (in_.getnextc()) {
-    case 0x80:
-      for (int i = 1; i <= 5; ++i) in_.getnextc();
+    case id::author_code:
+      for (std::size_t i = 2; i < id::author_header_size; ++i) in_.getnextc();
       return Step::go_on;
-    case 0x81: {
-      int param = 0;
-      for (int i = 0; i < 3; ++i) param = param * 10 + (in_.getnextc() - 0xB0);
+    case id::work_code: {
+      std::array<byte, 3> digits;
+      for (byte& digit : digits) digit = in_.getnextc();
       in_.getnextc();
-      if (this_work_ == 0) this_work_ = param;
-      return this_work_ == param ? Step::go_on : Step::work_ended;
+      const int number = id::work_number(digits.data());
+      if (this_work_ == 0) this_work_ = number;
+      return this_work_ == number ? Step::go_on : Step::work_ended;
     }
-    case 0x82:
-      while (in_.getnextc() != terminator) continue;
+    case id::abbreviation_code:
+      while (in_.getnextc() != id::string_end) continue;
       return Step::go_on;
     default: return Step::go_on;
   }
@@ -142,18 +146,18 @@ void Decoder::block_end() {
   byte c;
   do c = in_.getnextc();
   while (c == 0x00 || c == 0x20);
-  if (c != header_mark) messages_.error(101, ": block expected after FE block, count=%lX\n", messages_.offset());
+  if (c != id::escape) messages_.error(101, ": block expected after FE block, count=%lX\n", messages_.offset());
   in_.push_back();
 }
 
 void Decoder::file_end() {
-  if (in_.getnextc() != block_end_mark)
+  if (in_.getnextc() != id::block_end)
     messages_.unnumbered_warning("Aborting after `F0' although not `F0 FE' found\n");
 }
 
 void Decoder::bf_sequence() {
-  if (in_.getnextc() != 0xF4) messages_.error(102, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
-  if (in_.getnextc() != terminator)
+  if (in_.getnextc() != bf_character) messages_.error(102, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
+  if (in_.getnextc() != id::string_end)
     messages_.error(103, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
   citations_.note_bf_sequence();
 }

@@ -1,21 +1,18 @@
 #include "input/byte_source.h"
 
+#include "input/id_data.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace scrivel {
 namespace {
 
-// A block start header and a work header are both EF 81 and three number
-// bytes 0xB0 + digit (hundreds, tens, units), then FF.
-constexpr byte header_mark = 0xEF;
-constexpr byte work_code = 0x81;
-constexpr int header_bytes = 5;        // what the search compares: EF 81 and the number, not the FF
-constexpr int start_header_index = 7;  // after the 7-byte author header
-constexpr int first_number_index = start_header_index + 2;
+// A block start header and a work header are both EF 81 and three digit
+// bytes, then FF; the block start header follows the author header.
+constexpr std::size_t start_header_index = id::author_header_size;
+constexpr std::size_t first_number_index = start_header_index + 2;
 constexpr std::size_t walk_read = 32;
-
-int work_number(const byte* digits) { return 100 * digits[0] + 10 * digits[1] + digits[2] - 111 * 0xB0; }
 
 unsigned long block_offset(int block) { return static_cast<unsigned long>(block) * block_size; }
 
@@ -38,12 +35,12 @@ int ByteSource::walk_block_starts(int work, std::optional<int>& stop_number) {
     if (block > 0 && !file_.seek(block_offset(block))) return block;
     const std::size_t n = file_.read(buf_, walk_read);
     if (n == 0 && block > 0) return block;
-    if (n < first_number_index + 3 || buf_[start_header_index] != header_mark ||
-        buf_[start_header_index + 1] != work_code) {
+    if (n < first_number_index + 3 || buf_[start_header_index] != id::escape ||
+        buf_[start_header_index + 1] != id::work_code) {
       messages_.fatal(1, ": Unexpected data, count=%lX\n", block_offset(block) + start_header_index);
       throw FatalExit{1};
     }
-    const int number = work_number(buf_ + first_number_index);
+    const int number = id::work_number(buf_ + first_number_index);
     if (number >= work) {
       stop_number = number;
       return block;
@@ -62,14 +59,15 @@ void ByteSource::load_block(int block) {
 // Index of the first header of `work` in the loaded block, or -1. Only the
 // bytes that the read delivered are looked at.
 int ByteSource::find_header(int work) const {
+  constexpr int header_bytes = id::work_header_size;
   const int last = std::min(length_ - header_bytes, int{block_size} - header_bytes - 1);
-  if (last < start_header_index) return -1;
+  if (last < int{start_header_index}) return -1;
   const byte* const end = buf_ + last + 1;
   // memchr finds the candidates: the block is mostly text, in which EF is rare.
   for (const byte* p = buf_ + start_header_index; p < end; ++p) {
-    p = static_cast<const byte*>(std::memchr(p, header_mark, static_cast<std::size_t>(end - p)));
+    p = static_cast<const byte*>(std::memchr(p, id::escape, static_cast<std::size_t>(end - p)));
     if (p == nullptr) break;
-    if (p[1] == work_code && work_number(p + 2) == work) return static_cast<int>(p - buf_);
+    if (p[1] == id::work_code && id::work_number(p + 2) == work) return static_cast<int>(p - buf_);
   }
   return -1;
 }
@@ -92,7 +90,7 @@ bool ByteSource::find_work(int work) {
   // header, and the block before holds nothing of it.
   if (stop_number == work && stop_block != chosen) {
     load_block(stop_block);
-    start_at(stop_block, start_header_index);
+    start_at(stop_block, int{start_header_index});
     return true;
   }
   messages_.fatal(3, ": EF 81 not found (wrong work-number?)\n");

@@ -6,22 +6,25 @@
 
 #include "files.h"
 #include "input/byte_source.h"
+#include "input/id_data.h"
 #include "messages.h"
 
 namespace scrivel {
 namespace {
 
 // The numbers of the headers EF 81 d d d that the search can take for a
-// work's: those at index 7 up to 8186 of a block, all five bytes present.
+// work's: those after the author header up to 8186 of a block, all five
+// bytes present.
 std::set<int> header_numbers(std::string_view file) {
+  constexpr std::size_t header = id::work_header_size;
   std::set<int> numbers;
   for (std::size_t block = 0; block < file.size(); block += block_size) {
     const std::string_view data = file.substr(block, block_size);
-    const std::size_t last = std::min(data.size() - std::min<std::size_t>(data.size(), 4), block_size - 5);
-    for (std::size_t i = data.find('\xEF', 7); i < last; i = data.find('\xEF', i + 1)) {
-      if (static_cast<byte>(data[i + 1]) != 0x81) continue;
-      const auto digit = [&](std::size_t at) { return static_cast<byte>(data[at]) - 0xB0; };
-      numbers.insert(100 * digit(i + 2) + 10 * digit(i + 3) + digit(i + 4));
+    const std::size_t last = std::min(data.size() - std::min(data.size(), header - 1), block_size - header);
+    for (std::size_t i = data.find(static_cast<char>(id::escape), id::author_header_size); i < last;
+         i = data.find(static_cast<char>(id::escape), i + 1)) {
+      const auto* bytes = reinterpret_cast<const byte*>(data.data() + i);
+      if (bytes[1] == id::work_code) numbers.insert(id::work_number(bytes + 2));
     }
   }
   return numbers;
@@ -39,7 +42,8 @@ bool only_padding_follows(std::string_view file, std::size_t from) {
 // bytes can stand inside the data as the operands of a citation code (line
 // 14462 is 8B F0 FE), followed by text.
 std::uint64_t data_end(std::string_view file, std::uint64_t from, std::uint64_t limit) {
-  constexpr std::string_view end_code = "\xF0\xFE";
+  static constexpr char end_bytes[] = {static_cast<char>(id::file_end), static_cast<char>(id::block_end)};
+  constexpr std::string_view end_code(end_bytes, sizeof end_bytes);
   const std::string_view data = file.substr(0, limit);
   for (std::size_t at = data.find(end_code, from); at != std::string_view::npos; at = data.find(end_code, at + 1)) {
     if (only_padding_follows(file, at + end_code.size())) return at;
