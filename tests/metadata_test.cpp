@@ -1,0 +1,171 @@
+// The corpus's metadata: the ID tables and the author table, read entry by
+// entry, with what a damaged table still gives and the first fault in it;
+// and the names in them as plain text.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "input/author_table.h"
+#include "input/id_table.h"
+#include "scrivel.h"
+
+namespace scrivel::testing {
+namespace {
+
+using namespace std::string_literals;
+
+std::string from_hex(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
+  return bytes;
+}
+
+// The first 237 bytes of the ID table of author 0005 (Theocritus), as the
+// format description prints them.
+const std::string sample = from_hex(
+    "0101910000ef80b0b0b0b5ff10001426315468656f63726974757326204275636f6c2e"
+    "02008e0000ef81b0b0b1ff1001074964796c6c69611101054964796c6c1100046c696e"
+    "6503000008910a8b81870a9088f70a9488a10a9088e00a9788a10a9088900a988a8890"
+    "0a988c888f0a988e88a90a9088e10a9088db0a908b81830a989588950a9088d70a8b81"
+    "df0a989888ce0a9088c60a8b81da0a989b88a40a989f87098aa1a8bfa9ff0d0000918f"
+    "f4ff02003c0014ef81b0b0b2ff10010b4570696772616d6d6174611101074570696772"
+    "616d1100046c696e6503001408910a999baa8209840d00149ff4ff");
+
+TEST(IdTable, ReadsTheSampleOfTheFormatDescription) {
+  ASSERT_EQ(sample.size(), 237u);
+  const IdTable table = read_id_table(sample);
+  EXPECT_EQ(table.author, "0005");
+  EXPECT_EQ(plain_text_of_name(table.author_name), "Theocritus Bucol.");
+  ASSERT_EQ(table.works.size(), 2u);
+  EXPECT_EQ(table.works[0].number, 1);
+  EXPECT_EQ(table.works[0].title, "Idyllia");
+  EXPECT_EQ(table.works[0].block, 0);
+  EXPECT_EQ(table.works[0].level_names, (std::array<std::string, 4>{"", "", "Idyll", "line"}));
+  EXPECT_EQ(table.works[1].number, 2);
+  EXPECT_EQ(table.works[1].title, "Epigrammata");
+  EXPECT_EQ(table.works[1].block, 20);
+  EXPECT_EQ(table.works[1].level_names, (std::array<std::string, 4>{"", "", "Epigram", "line"}));
+  // The sample is the start of a longer table.
+  ASSERT_TRUE(table.fault);
+  EXPECT_EQ(table.fault->offset, 237u);
+}
+
+TEST(Names, ReadAsPlainTextStartingInLatinType) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"&1Theocritus& Bucol.", "Theocritus Bucol."},
+      {"Idyllia", "Idyllia"},
+      {"$*)ILIA/S", "Ἰλιάς"},
+      {"$*(/OMHROS& Epic.", "Ὅμηρος Epic."},
+      {"2 Peter", "2 Peter"},
+      {"Pindarus $*PU/QIA", "Pindarus Πύθια"},
+      {"", ""},
+      {"A\xB7" "B", "A?B"},
+  };
+  for (const auto& [name, plain] : cases) EXPECT_EQ(plain_text_of_name(name), plain) << name;
+}
+
+
+// An ID table: an author, a work with a title and two level names, the end.
+std::string small_id_table() {
+  return from_hex("0100000000ef80b0b0b0b7ff1000054175746f72"
+                  "0200000003ef81b0b0b1ff100105546974756c"
+                  "1101046265696e1100046c696e65"
+                  "0300030891ff0a8b8187"
+                  "00");
+}
+
+TEST(IdTable, ReadsAWholeTableWithoutFault) {
+  const IdTable table = read_id_table(small_id_table());
+  EXPECT_FALSE(table.fault);
+  EXPECT_EQ(table.author, "0007");
+  EXPECT_EQ(table.author_name, "Autor");
+  ASSERT_EQ(table.works.size(), 1u);
+  EXPECT_EQ(table.works[0].block, 3);
+  EXPECT_EQ(table.works[0].title, "Titul");
+  EXPECT_EQ(table.works[0].level_names, (std::array<std::string, 4>{"", "", "bein", "line"}));
+}
+
+// Each damage is named once, where it stands, and what came before it is kept.
+TEST(IdTable, NamesTheFirstDamageAndKeepsWhatCameBefore) {
+  const std::string whole = small_id_table();
+  const std::size_t second_name = whole.find("\x11\x00\x04line", 0);
+  struct Case {
+    std::string name;
+    std::string table;
+    std::size_t offset;
+    std::string what;
+    std::size_t works;
+  };
+  const std::vector<Case> cases = {
+      {"an unknown entry type", whole.substr(0, second_name) + "\x05" + whole.substr(second_name), second_name,
+       "unknown entry type 5", 1},
+      {"a name's length past the end", whole.substr(0, second_name) + from_hex("110020") + "line", second_name + 3,
+       "a length past the end of the table", 1},
+      {"a table cut short", whole.substr(0, whole.size() - 1), whole.size() - 1,
+       "the table is cut short: it has no end entry", 1},
+      {"a work without its number", from_hex("0200000000ef81ff00"), 5, "a work without its number", 0},
+      {"a title before any work", from_hex("1001024142") + "\0"s, 0, "a title before any work", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const IdTable table = read_id_table(c.table);
+    ASSERT_TRUE(table.fault);
+    EXPECT_EQ(table.fault->offset, c.offset);
+    EXPECT_EQ(table.fault->what, c.what);
+    EXPECT_EQ(table.works.size(), c.works);
+  }
+}
+
+// Two authors, the first of odd length with its padding, a library heading first.
+std::string small_author_table() {
+  return "*TLG\0\0\0\x44"s + "TLG0007 Autor\x80Syn.\x83Greek\xff\xff" + "TLG0012 $*(/OMHROS& Epic.\xff" + "*END\0\0\0\0"s;
+}
+
+TEST(AuthorTable, ReadsEntriesFieldsAndPadding) {
+  const AuthorTable table = read_author_table(small_author_table());
+  EXPECT_FALSE(table.fault);
+  ASSERT_EQ(table.entries.size(), 2u);
+  EXPECT_EQ(table.entries[0].file_name, "TLG0007");
+  EXPECT_EQ(table.entries[0].name, "Autor");
+  EXPECT_EQ(table.entries[0].synonyms, std::vector<std::string>{"Syn."});
+  EXPECT_EQ(table.entries[0].language, "Greek");
+  EXPECT_EQ(plain_text_of_name(table.entries[1].name), "Ὅμηρος Epic.");
+  EXPECT_EQ(author_number_of(table.entries[1].file_name), 12);
+}
+
+TEST(AuthorTable, NamesTheFirstDamage) {
+  const std::string whole = small_author_table();
+  const std::size_t second = whole.find("TLG0012");
+  struct Case {
+    std::string name;
+    std::string table;
+    std::size_t offset;
+    std::size_t entries;
+  };
+  const std::vector<Case> cases = {
+      {"a name without its end", whole.substr(0, second + 12), second + 8, 1},
+      {"an unknown field", whole.substr(0, second + 25) + "\x90" + whole.substr(second + 25), second + 25, 1},
+      {"a table cut short", whole.substr(0, whole.size() - 8), whole.size() - 8, 2},
+      {"an entry cut short in its file name", whole.substr(0, second + 4), second, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const AuthorTable table = read_author_table(c.table);
+    ASSERT_TRUE(table.fault);
+    EXPECT_EQ(table.fault->offset, c.offset);
+    EXPECT_EQ(table.entries.size(), c.entries);
+  }
+}
+
+TEST(AuthorTable, KnowsAnAuthorFilesNameInAnyCase) {
+  EXPECT_EQ(author_number_of("TLG0005"), 5);
+  EXPECT_EQ(author_number_of("tlg2000"), 2000);
+  EXPECT_EQ(author_number_of("LAT0474"), std::nullopt);
+  EXPECT_EQ(author_number_of("TLG05"), std::nullopt);
+  EXPECT_EQ(author_number_of("TLG00x5"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace scrivel::testing
