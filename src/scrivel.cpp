@@ -81,6 +81,20 @@ Conversion convert(std::string_view author_file, const Request& request) {
   return result;
 }
 
+std::string plain_text_of_name(std::string_view beta_code) {
+  // The name as the text of a work of its own, opened in Latin type: `&`,
+  // and a grave accent, which writes nothing, so that a digit that begins
+  // the name is not taken for the number of the `&`.
+  std::string file = "\xEF\x80\xB0\xB0\xB0\xB0\xFF\xEF\x81\xB0\xB0\xB1\xFF&`";
+  for (const char ch : beta_code) file += static_cast<unsigned char>(ch) > 0x7F ? '?' : ch;
+  file += "\xF0\xFE";
+  std::string text = convert(file, {0, 1, Format::text, Normalization::nfc, "name"}).document;
+  if (text.ends_with('\n')) text.pop_back();
+  for (char& ch : text)
+    if (ch == '\n') ch = ' ';
+  return text;
+}
+
 int run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out) {
   return reporting_to(out, [&](Messages& m) { return run_program(args, files, m); }).status;
 }
