@@ -51,6 +51,26 @@ std::uint64_t data_end(std::string_view file, std::uint64_t from, std::uint64_t 
   return limit;
 }
 
+// The work's abbreviation, which its start may carry after its header: the
+// escape of level c and a string. Other escapes (a repeated author header)
+// may stand between; anything else ends the search.
+std::string abbreviation_at(std::string_view file, std::uint64_t header) {
+  const auto* bytes = reinterpret_cast<const byte*>(file.data());
+  std::size_t at = header + id::work_header_size + 1;
+  while (at + 1 < file.size() && bytes[at] == id::escape) {
+    const byte code = bytes[at + 1];
+    std::size_t end = at + 2;
+    while (end < file.size() && bytes[end] != id::string_end) ++end;
+    if (code == id::abbreviation_code) {
+      std::string abbreviation;
+      for (std::size_t i = at + 2; i < end; ++i) abbreviation += id::character_of(bytes[i]);
+      return abbreviation;
+    }
+    at = end + 1;
+  }
+  return "";
+}
+
 }  // namespace
 
 WorkList list_works(std::string_view author_file) {
@@ -66,7 +86,7 @@ WorkList list_works(std::string_view author_file) {
     Messages messages(out);
     try {
       ByteSource source(input, messages);
-      if (source.find_work(work)) list.works.push_back({work, source.offset() + std::uint64_t{1}, 0});
+      if (source.find_work(work)) list.works.push_back({work, source.offset() + std::uint64_t{1}, 0, ""});
     } catch (const FatalExit&) {
       errors.insert(out.str());
     }
@@ -76,6 +96,7 @@ WorkList list_works(std::string_view author_file) {
   for (std::size_t i = 0; i < list.works.size(); ++i) {
     const std::uint64_t next = i + 1 < list.works.size() ? list.works[i + 1].header : author_file.size();
     list.works[i].bytes = data_end(author_file, list.works[i].header, next) - list.works[i].header;
+    list.works[i].abbreviation = abbreviation_at(author_file, list.works[i].header);
   }
   for (const std::string& error : errors) list.errors += error;
   return list;

@@ -14,6 +14,7 @@ struct ListedWork {
   int work = 0;
   std::uint64_t header = 0;  // file offset
   std::uint64_t bytes = 0;
+  std::string abbreviation;  // as the work's start carries it (EF 82, a string, FF); Beta Code as stored
 };
 
 struct WorkList {
