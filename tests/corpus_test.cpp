@@ -85,11 +85,11 @@ TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
   const Outcome listed = run({"list", "--corpus", "corpus"});
   EXPECT_EQ(listed.status, 0) << listed.err;
   EXPECT_EQ(listed.out,
-            "author\twork\tblock\toffset\tbytes\n"
-            "7\t1\t0\t7\t7\n"
-            "7\t2\t0\t14\t16377\n"
-            "7\t3\t2\t7\t6016\n"
-            "7\t4\t2\t6023\t7\n");
+            "author\twork\tblock\toffset\tbytes\tabbreviation\ttitle\tlevels\n"
+            "7\t1\t0\t7\t7\t\t\t\n"
+            "7\t2\t0\t14\t16377\t\t\t\n"
+            "7\t3\t2\t7\t6016\t\t\t\n"
+            "7\t4\t2\t6023\t7\t\t\t\n");
   for (int work = 0; work <= 6; ++work) {
     const bool found = !convert(file, Format::html, 7, work).document.empty();
     EXPECT_EQ(found, listed.out.find("7\t" + std::to_string(work) + "\t") != std::string::npos) << work;
@@ -101,9 +101,9 @@ TEST_F(Corpus, AWorkReachesPastTheEndCodesBytesWhereTheyAreACitationsOperands) {
   add_author(7, Builder(7).work(1).unit("~[line 14462]LOGOS").unit("A").work(2).unit("B").finish());
   const Outcome listed = run({"list", "--corpus", "corpus"});
   EXPECT_EQ(listed.out,
-            "author\twork\tblock\toffset\tbytes\n"
-            "7\t1\t0\t7\t15\n"
-            "7\t2\t0\t22\t7\n");
+            "author\twork\tblock\toffset\tbytes\tabbreviation\ttitle\tlevels\n"
+            "7\t1\t0\t7\t15\t\t\t\n"
+            "7\t2\t0\t22\t7\t\t\t\n");
 }
 
 // The end code is followed by the padding of its block: zeros or blanks.

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "corpus/batch.h"
+#include "corpus/catalogue.h"
 #include "corpus/options.h"
 #include "files.h"
 #include "input/byte_source.h"
@@ -163,9 +164,14 @@ std::vector<Target> targets_of(const Options& options, const Settings& settings)
   return all;
 }
 
+std::string prefix_tail(const Settings& settings) { return settings.prefix.substr(settings.prefix.rfind('/') + 1); }
+
+// Each work of each author file named, with what the corpus's tables say
+// of it, in tab-separated lines or in JSON lines.
 int list_command(const Options& options, const Settings& settings, Console& console) {
   int status = 0;
-  console.out << "author\twork\tblock\toffset\tbytes\n";
+  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  if (!options.json) console.out << list_header;
   std::set<int> listed;
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
@@ -177,13 +183,36 @@ int list_command(const Options& options, const Settings& settings, Console& cons
       continue;
     }
     const WorkList list = list_works(*file);
-    for (const ListedWork& work : list.works)
-      console.out << target.author << '\t' << work.work << '\t' << work.header / block_size << '\t'
-                  << work.header % block_size << '\t' << work.bytes << '\n';
+    for (const ListedWork& work : list.works) {
+      const WorkRecord record = record_of(target.author, work, catalogue);
+      options.json ? write_json(console.out, record) : write_tsv(console.out, record);
+    }
     if (!list.errors.empty()) {
       console.err << "scrivel-corpus: " << path << ": " << list.errors;
       status = 1;
     }
+  }
+  console.out.flush();
+  return status;
+}
+
+// Each author file named, with its name in the author table and the number of its works.
+int authors_command(const Options& options, const Settings& settings, Console& console) {
+  int status = 0;
+  const Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  if (!options.json) console.out << authors_header;
+  std::set<int> listed;
+  for (const Target& target : targets_of(options, settings)) {
+    if (!listed.insert(target.author).second) continue;
+    const std::string path = settings.path_of(target.author);
+    const std::optional<std::string> file = read_author_file(path);
+    if (!file) {
+      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      status = 1;
+      continue;
+    }
+    const AuthorRecord record = author_record_of(target.author, list_works(*file).works.size(), catalogue);
+    options.json ? write_json(console.out, record) : write_tsv(console.out, record);
   }
   console.out.flush();
   return status;
@@ -259,6 +288,7 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
   try {
     const Settings settings = settings_of(*options);
     if (options->command == Options::Command::list) return list_command(*options, settings, console);
+    if (options->command == Options::Command::authors) return authors_command(*options, settings, console);
     return convert_command(*options, settings, console);
   } catch (const Refusal& refusal) {
     console.err << "scrivel-corpus: " << refusal.message << (refusal.message.ends_with('\n') ? "" : "\n");

@@ -68,7 +68,8 @@ class ArgumentReader {
 }  // namespace
 
 const char* const usage =
-    "Usage: scrivel-corpus list    [--corpus DIR] [AUTHOR...]\n"
+    "Usage: scrivel-corpus list    [--corpus DIR] [--json] [AUTHOR...]\n"
+    "       scrivel-corpus authors [--corpus DIR] [--json] [AUTHOR...]\n"
     "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--out DIR] [--jobs N] "
     "[AUTHOR[:WORK]...]\n"
     "       scrivel-corpus --help | --version\n";
@@ -85,11 +86,16 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     options.command = Options::Command::version;
     return options;
   }
-  if (command != "list" && command != "convert") {
+  if (command == "list") {
+    options.command = Options::Command::list;
+  } else if (command == "authors") {
+    options.command = Options::Command::authors;
+  } else if (command == "convert") {
+    options.command = Options::Command::convert;
+  } else {
     error = "unknown command '" + command + "'";
     return std::nullopt;
   }
-  options.command = command == "list" ? Options::Command::list : Options::Command::convert;
   const bool converting = options.command == Options::Command::convert;
   ArgumentReader reader(args, error);
   for (std::optional<std::string> value; !reader.done(); reader.advance()) {
@@ -126,6 +132,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       options.jobs = *jobs;
+    } else if (!converting && arg == "--json") {
+      options.json = true;
     } else if (arg.starts_with("-")) {
       error = "unknown option '" + arg + "'";
       return std::nullopt;

@@ -16,13 +16,14 @@ struct Target {
 
 // What the command line of scrivel-corpus asks for.
 struct Options {
-  enum class Command { list, convert, help, version };
+  enum class Command { list, authors, convert, help, version };
   Command command = Command::help;
   std::optional<std::string> corpus;           // --corpus DIR
   std::optional<Format> format;                // --format
   std::optional<Normalization> normalization;  // --normalize
   std::string out = ".";                       // --out DIR
   int jobs = 0;                                // --jobs N; 0: one per core
+  bool json = false;                           // --json: JSON lines instead of tab-separated ones
   std::vector<Target> targets;                 // in the order given
 };
 
