@@ -1,0 +1,218 @@
+// scrivel-corpus list and authors on a generated corpus with its tables:
+// what they write, in tab-separated lines and in JSON lines, is what the
+// builder was told, and a damaged table costs one warning and nothing else.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "author_file_builder.h"
+#include "corpus/corpus.h"
+#include "fresh_directory.h"
+#include "scrivel.h"
+
+namespace scrivel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using authorfile::AuthorEntry;
+using authorfile::Builder;
+
+struct Ran {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Ran run(const std::vector<std::string>& args) {
+  std::ostringstream out, err;
+  const std::atomic<int> no_stop{0};
+  corpus::Console console{out, err, false, no_stop};
+  const int status = corpus::run_corpus(args, console);
+  return {status, out.str(), err.str()};
+}
+
+void write_file(const fs::path& path, const authorfile::Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string name_of(const char* pattern, int author) {
+  char name[32];
+  std::snprintf(name, sizeof name, pattern, author);
+  return name;
+}
+
+// What the builder is told of a work, and what list must write of it.
+struct WorkTold {
+  int number;
+  std::string abbreviation;  // plain
+  std::string title;         // Beta Code
+  std::vector<std::string> levels;
+};
+
+struct AuthorTold {
+  AuthorEntry entry;
+  std::vector<WorkTold> works;
+};
+
+constexpr int authors = 32;
+
+// Authors 1 to 32, each with one to three works; names, synonyms, titles,
+// levels and abbreviations where the author's and work's numbers say so.
+std::vector<AuthorTold> told() {
+  const std::vector<std::string> titles = {"Idyllia", "$*)ILIA/S", "&1Opera& minora", "Fragmenta"};
+  const std::vector<std::vector<std::string>> levels = {{"book", "line"}, {"chapter", "section", "line"}, {}, {"Idyll", "line"}};
+  const std::vector<std::string> names = {"&1Theocritus& Bucol.", "$*(/OMHROS& Epic.", "Scriptor"};
+  std::vector<AuthorTold> all;
+  for (int author = 1; author <= authors; ++author) {
+    AuthorTold a{{author, "", {}, ""}, {}};
+    if (author % 4 != 0) a.entry.name = names[author % names.size()];
+    if (author % 3 == 0) a.entry.synonyms = {"Syn" + std::to_string(author), "Alter"};
+    if (author % 2 == 0) a.entry.language = "Greek";
+    for (int work = 1; work <= author % 3 + 1; ++work) {
+      WorkTold w{work, work == 1 && author % 2 == 1 ? "Arg" : "", "", {}};
+      if ((author + work) % 5 != 0) w.title = titles[(author + work) % titles.size()];
+      w.levels = levels[(author * work) % levels.size()];
+      a.works.push_back(w);
+    }
+    all.push_back(a);
+  }
+  return all;
+}
+
+std::string plain_levels(const std::vector<std::string>& levels) {
+  std::string joined;
+  for (const std::string& level : levels) joined += (joined.empty() ? "" : ".") + level;
+  return joined;
+}
+
+class Catalogue : public InFreshDirectory {
+ protected:
+  void SetUp() override {
+    InFreshDirectory::SetUp();
+    fs::create_directory("corpus");
+    std::vector<AuthorEntry> entries;
+    for (const AuthorTold& a : told_) {
+      Builder builder(a.entry.number);
+      if (!a.entry.name.empty()) builder.name(a.entry.name);
+      for (const std::string& synonym : a.entry.synonyms) builder.synonym(synonym);
+      if (!a.entry.language.empty()) builder.language(a.entry.language);
+      for (const WorkTold& w : a.works) {
+        builder.work(w.number);
+        if (!w.title.empty()) builder.title(w.title);
+        if (!w.levels.empty()) builder.levels({w.levels.begin(), w.levels.end()});
+        builder.unit((w.abbreviation.empty() ? "" : "~[EF 82 C1 F2 E7 FF]") + std::string("~[z 1 line 1]LOGOS"));
+      }
+      const authorfile::AuthorFiles files = builder.finish_files();
+      write_file("corpus/" + name_of("tlg%04d.txt", a.entry.number), files.text);
+      // The tables' names in either case.
+      write_file("corpus/" + name_of(a.entry.number % 2 ? "TLG%04d.IDT" : "tlg%04d.idt", a.entry.number), files.id_table);
+      entries.push_back(files.author);
+    }
+    entries.push_back({9999, "Sine libro", {}, ""});  // in the table, without a file
+    write_file("corpus/AUTHTAB.DIR", authorfile::author_table(entries));
+  }
+
+  const std::vector<AuthorTold> told_ = told();
+};
+
+TEST_F(Catalogue, ListWritesWhatTheTablesSay) {
+  const Ran listed = run({"list", "--corpus", "corpus"});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.err, "");
+  std::istringstream lines(listed.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "author\twork\tblock\toffset\tbytes\tabbreviation\ttitle\tlevels");
+  for (const AuthorTold& a : told_) {
+    for (const WorkTold& w : a.works) {
+      ASSERT_TRUE(std::getline(lines, line));
+      const std::string start = std::to_string(a.entry.number) + "\t" + std::to_string(w.number) + "\t";
+      const std::string end = "\t" + w.abbreviation + "\t" + plain_text_of_name(w.title) + "\t" + plain_levels(w.levels);
+      EXPECT_TRUE(line.starts_with(start) && line.ends_with(end)) << line << "\nwanted " << start << "..." << end;
+    }
+  }
+  EXPECT_FALSE(std::getline(lines, line)) << line;
+}
+
+TEST_F(Catalogue, ListInJsonLinesWritesTheSameRecords) {
+  const Ran tsv = run({"list", "--corpus", "corpus"});
+  const Ran json = run({"list", "--corpus", "corpus", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::istringstream tsv_lines(tsv.out), json_lines(json.out);
+  std::string tsv_line, json_line;
+  std::getline(tsv_lines, tsv_line);  // the header
+  for (const AuthorTold& a : told_) {
+    for (const WorkTold& w : a.works) {
+      ASSERT_TRUE(std::getline(json_lines, json_line));
+      ASSERT_TRUE(std::getline(tsv_lines, tsv_line));
+      const nlohmann::json record = nlohmann::json::parse(json_line);
+      EXPECT_EQ(record["author"], a.entry.number);
+      EXPECT_EQ(record["name"], a.entry.name.empty() ? "" : plain_text_of_name(a.entry.name));
+      EXPECT_EQ(record["work"], w.number);
+      EXPECT_EQ(record["abbreviation"], w.abbreviation);
+      EXPECT_EQ(record["title"], plain_text_of_name(w.title));
+      EXPECT_EQ(record["levels"], nlohmann::json(w.levels));
+      const std::string columns = std::to_string(a.entry.number) + "\t" + std::to_string(w.number) + "\t" +
+                                  std::to_string(record["block"].get<int>()) + "\t" +
+                                  std::to_string(record["offset"].get<int>()) + "\t" +
+                                  std::to_string(record["bytes"].get<int>()) + "\t";
+      EXPECT_TRUE(tsv_line.starts_with(columns)) << tsv_line << " against " << json_line;
+    }
+  }
+  EXPECT_FALSE(std::getline(json_lines, json_line));
+  std::ofstream("list.jsonl") << json.out;
+  EXPECT_EQ(std::system("python3 -m json.tool --json-lines list.jsonl > /dev/null"), 0);
+}
+
+TEST_F(Catalogue, AuthorsWritesTheAuthorTableForEachFile) {
+  const Ran tsv = run({"authors", "--corpus", "corpus"});
+  const Ran json = run({"authors", "--corpus", "corpus", "--json"});
+  ASSERT_EQ(tsv.status, 0) << tsv.err;
+  ASSERT_EQ(json.status, 0) << json.err;
+  std::istringstream tsv_lines(tsv.out), json_lines(json.out);
+  std::string tsv_line, json_line;
+  std::getline(tsv_lines, tsv_line);
+  EXPECT_EQ(tsv_line, "author\tname\tsynonyms\tlanguage\tworks");
+  for (const AuthorTold& a : told_) {
+    ASSERT_TRUE(std::getline(tsv_lines, tsv_line));
+    ASSERT_TRUE(std::getline(json_lines, json_line));
+    const std::string name = a.entry.name.empty() ? "" : plain_text_of_name(a.entry.name);
+    std::string synonyms;
+    for (const std::string& synonym : a.entry.synonyms) synonyms += (synonyms.empty() ? "" : "; ") + synonym;
+    EXPECT_EQ(tsv_line, std::to_string(a.entry.number) + "\t" + name + "\t" + synonyms + "\t" + a.entry.language +
+                            "\t" + std::to_string(a.works.size()));
+    EXPECT_EQ(nlohmann::json::parse(json_line),
+              (nlohmann::json{{"author", a.entry.number},
+                              {"name", name},
+                              {"synonyms", a.entry.synonyms},
+                              {"language", a.entry.language},
+                              {"works", a.works.size()}}));
+  }
+  EXPECT_FALSE(std::getline(tsv_lines, tsv_line)) << "an author without a file: " << tsv_line;
+  std::ofstream("authors.jsonl") << json.out;
+  EXPECT_EQ(std::system("python3 -m json.tool --json-lines authors.jsonl > /dev/null"), 0);
+}
+
+// A table cut short is named once; the listing goes on with what it holds,
+// and the exit status stays.
+TEST_F(Catalogue, ADamagedTableCostsOneWarning) {
+  const fs::path table = "corpus/TLG0001.IDT";
+  fs::resize_file(table, fs::file_size(table) - 1);
+  const Ran listed = run({"list", "--corpus", "corpus", "1", "2"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.err, "scrivel-corpus: corpus/TLG0001.IDT: offset " + std::to_string(fs::file_size(table)) +
+                            ": the table is cut short: it has no end entry\n");
+  EXPECT_NE(listed.out.find("\t" + plain_text_of_name(told_[0].works[0].title) + "\t"), std::string::npos)
+      << listed.out;
+}
+
+}  // namespace
+}  // namespace scrivel::testing
