@@ -5,7 +5,9 @@
 
 Builds, with the author-file builder, a corpus of 210 author files of about
 1.3 MB each (268 MiB in all), each holding three to seven works of verses of
-Homeric words drawn at random with a citation code at every line and signs here and there. Then it
+Homeric words drawn at random with a citation code at every line and signs here and there,
+with the corpus's tables: an ID table for each author file, with the works'
+titles and level names, and the author table with every author's name. Then it
 times, N times each (3 by default), `scrivel-corpus list` over the whole
 corpus, `scrivel-corpus convert` with --jobs 1 and with --jobs 2, and single
 `scrivel` runs over the same works, one after the other, and reports each
@@ -36,9 +38,9 @@ def write_author(path, author, words, rng):
     cuts = sorted(rng.sample(range(1, VERSES_PER_AUTHOR), works - 1))
     lengths = [b - a for a, b in zip([0] + cuts, cuts + [VERSES_PER_AUTHOR])]
     with open(path, "w") as out:
-        out.write(f"~author {author}\n")
+        out.write(f"~author {author}\n~name &1Auctor {author}&\n")
         for work, length in enumerate(lengths, start=1):
-            out.write(f"~work {work}\n")
+            out.write(f"~work {work}\n~title $*)/EPOS {work}\n~levels book line\n")
             for n in range(length):
                 book, line = divmod(n, 600)
                 code = f"~[z {book + 1} line 1]" if line == 0 else f"~[line {line + 1}]"
@@ -69,18 +71,20 @@ def main():
     with tempfile.TemporaryDirectory(dir=base) as tmp:
         tmp = pathlib.Path(tmp)
         corpus = tmp / "corpus"
-        corpus.mkdir()
+        sources = tmp / "sources"
+        sources.mkdir()
         for author in range(1, AUTHORS + 1):
-            source = tmp / "author.src"
-            write_author(source, author, words, rng)
-            subprocess.run([tlgbuild, source, corpus / f"tlg{author:04d}.txt"], check=True)
-        source.unlink()
+            write_author(sources / f"author{author}.src", author, words, rng)
+        subprocess.run([tlgbuild, "--corpus", corpus, *sorted(sources.iterdir())], check=True)
+        shutil.rmtree(sources)
         (tmp / "scrivel.cfg").write_text("corpus/\nhtml\n")
         listing = subprocess.run([corpus_tool, "list"], cwd=tmp, capture_output=True, text=True, check=True).stdout
         works = [line.split("\t") for line in listing.splitlines()[1:]]
         data = sum(int(w[4]) for w in works)
-        size = sum(f.stat().st_size for f in corpus.iterdir())
-        print(f"corpus: {AUTHORS} author files, {len(works)} works, {size / 2**20:.1f} MiB; "
+        size = sum(f.stat().st_size for f in corpus.glob("tlg*.txt"))
+        titled = sum(1 for w in works if w[6])
+        print(f"corpus: {AUTHORS} author files, {len(works)} works ({titled} with a title from the tables), "
+              f"{size / 2**20:.1f} MiB; "
               f"the works' data {data / 1e6:.1f} MB")
 
         def out_dir():
