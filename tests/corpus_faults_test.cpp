@@ -88,10 +88,11 @@ void expect_whole(const fs::path& directory, const std::string& author_data) {
   }
 }
 
-// scrivel-corpus run in the current directory, its standard error into a file.
+// scrivel-corpus run in the current directory, its standard error into a
+// file, its standard output into another (by default, nowhere).
 class Program {
  public:
-  Program(const std::vector<std::string>& args, const fs::path& err) {
+  Program(const std::vector<std::string>& args, const fs::path& err, const fs::path& out = "/dev/null") {
     std::vector<std::string> words = {SCRIVEL_CORPUS_PROGRAM};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -99,7 +100,7 @@ class Program {
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
@@ -261,6 +262,21 @@ TEST_F(CorpusFaults, AKilledBatchLeavesNoPartialDocumentUnderItsName) {
   EXPECT_EQ(program->wait(), 128 + SIGKILL);
   EXPECT_LT(documents_in("out").size(), batch_works) << "the batch was done before it was killed";
   expect_whole("out", author_data_);
+}
+
+
+// Every command checks that its output was written: a list cut short by a
+// full disk fails, and says why, instead of passing for a whole one.
+TEST_F(CorpusFaults, OutputThatCannotBeWrittenFailsTheCommand) {
+  add_author(author_file(2, 1000));
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", "--corpus", "corpus"}, {"authors", "--corpus", "corpus", "--json"}, {"--version"}, {"--help"}}) {
+    SCOPED_TRACE(args[0]);
+    Program program(args, "err.txt", "/dev/full");
+    ASSERT_TRUE(program.spawned());
+    EXPECT_EQ(program.wait(), 1);
+    EXPECT_EQ(read_file("err.txt"), "scrivel-corpus: cannot write to standard output: No space left on device\n");
+  }
 }
 
 }  // namespace

@@ -254,6 +254,19 @@ TEST_F(Corpus, SettingsComeFromScrivelCfgUnlessGiven) {
   EXPECT_TRUE(fs::exists("out/sv1_1.html"));
 }
 
+// list and authors stop at a signal as convert does, after the author under way.
+TEST_F(Corpus, ListingsStopAtASignal) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  add_author(2, Builder(2).work(1).unit("B").finish());
+  for (const std::string command : {"list", "authors"}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      const Outcome stopped = run({command, "--corpus", "corpus"}, signal);
+      EXPECT_EQ(stopped.status, 128 + signal) << command;
+      EXPECT_EQ(std::count(stopped.out.begin(), stopped.out.end(), '\n'), 2) << command << ": " << stopped.out;
+    }
+  }
+}
+
 TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
       {},

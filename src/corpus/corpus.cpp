@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -176,6 +178,15 @@ std::vector<Target> targets_of(const Options& options, const Settings& settings)
   return all;
 }
 
+// Whether standard output failed to take what was written to it: closed,
+// full, or a pipe whose reader has gone. Says why on standard error.
+bool output_failed(Console& console) {
+  if (console.out.flush()) return false;
+  const int error = errno;
+  console.err << "scrivel-corpus: cannot write to standard output: " << std::strerror(error) << "\n";
+  return true;
+}
+
 std::string prefix_tail(const Settings& settings) { return settings.prefix.substr(settings.prefix.rfind('/') + 1); }
 
 // Each work of each author file named, with what the corpus's tables say
@@ -203,9 +214,10 @@ int list_command(const Options& options, const Settings& settings, Console& cons
       console.err << "scrivel-corpus: " << path << ": " << list.errors;
       status = 1;
     }
+    if (output_failed(console)) return 1;
+    if (console.stop.load() != 0) return 128 + console.stop.load();
   }
-  console.out.flush();
-  return status;
+  return output_failed(console) ? 1 : status;
 }
 
 // Each author file named, with its name in the author table and the number of its works.
@@ -225,9 +237,10 @@ int authors_command(const Options& options, const Settings& settings, Console& c
     }
     const AuthorRecord record = author_record_of(target.author, list_works(*file).works.size(), catalogue);
     options.json ? write_json(console.out, record) : write_tsv(console.out, record);
+    if (output_failed(console)) return 1;
+    if (console.stop.load() != 0) return 128 + console.stop.load();
   }
-  console.out.flush();
-  return status;
+  return output_failed(console) ? 1 : status;
 }
 
 // The works a conversion covers, each once: those named, and every work of
@@ -293,8 +306,10 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
     return usage_status;
   }
   switch (options->command) {
-    case Options::Command::help: console.out << help; return 0;
-    case Options::Command::version: console.out << "scrivel-corpus " << version << "\n"; return 0;
+    case Options::Command::help: console.out << help; return output_failed(console) ? 1 : 0;
+    case Options::Command::version:
+      console.out << "scrivel-corpus " << version << "\n";
+      return output_failed(console) ? 1 : 0;
     default: break;
   }
   try {
