@@ -267,6 +267,30 @@ TEST_F(Corpus, ListingsStopAtASignal) {
   }
 }
 
+// A command that names no author and finds no author file fails, and says
+// where it looked: an empty corpus, or a cfg's directory without its "/".
+TEST_F(Corpus, FindingNoAuthorFileFails) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"list", "--corpus", "corpus"}, {"authors", "--corpus", "corpus"}, {"convert", "--corpus", "corpus", "--out", "out"}}) {
+    const Outcome empty = run(args);
+    EXPECT_EQ(empty.status, 1) << args[0];
+    EXPECT_EQ(empty.err, "scrivel-corpus: no author files tlgNNNN.txt in corpus/\n") << args[0];
+  }
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  write_file("scrivel.cfg", "corpus\nhtml\n");
+  const Outcome unprefixed = run({"convert", "--out", "out"});
+  EXPECT_EQ(unprefixed.status, 1);
+  EXPECT_EQ(unprefixed.err, "scrivel-corpus: no author files corpustlgNNNN.txt in .\n");
+}
+
+// list needs no directory line in scrivel.cfg when --corpus names the corpus.
+TEST_F(Corpus, ListWithACorpusNeedsNoDirectoryLine) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  write_file("scrivel.cfg", "# nothing but a comment\n");
+  for (const std::string command : {"list", "authors"}) EXPECT_EQ(run({command, "--corpus", "corpus"}).status, 0) << command;
+  EXPECT_EQ(run({"convert", "--corpus", "corpus", "--format", "html", "--out", "out"}).status, 0);
+}
+
 TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
       {},

@@ -106,8 +106,11 @@ struct Refusal {
 Settings settings_of(const Options& options) {
   Settings settings;
   DiskFiles files;
+  // scrivel.cfg is read for what the command line leaves open: the corpus,
+  // and the format of a conversion.
+  const bool converting = options.command == Options::Command::convert;
   const bool configured = files.read_text("scrivel.cfg").has_value();
-  if (configured && (!options.corpus || !options.format)) {
+  if (configured && (!options.corpus || (converting && !options.format))) {
     std::ostringstream printed;
     Messages messages(printed);
     try {
@@ -129,7 +132,7 @@ Settings settings_of(const Options& options) {
   if (!fs::is_directory(settings.directory(), error))
     throw Refusal{usage_status, "no corpus directory " + settings.directory().string()};
   settings.out = options.out;
-  if (options.command == Options::Command::convert) {
+  if (converting) {
     if (!fs::is_directory(settings.out, error)) throw Refusal{usage_status, "no --out directory " + options.out};
     if (::access(settings.out.c_str(), W_OK) != 0) throw Refusal{1, "cannot write into " + options.out};
   }
@@ -137,13 +140,16 @@ Settings settings_of(const Options& options) {
   return settings;
 }
 
-// The numbers of every tlgNNNN.txt in the corpus directory, in order.
+// The numbers of every tlgNNNN.txt in the corpus directory, in order. A
+// directory that cannot be read, or that holds none, is refused: a command
+// that names no author would otherwise do nothing and pass.
 std::vector<int> authors_in(const Settings& settings) {
   const fs::path directory = settings.directory();
   const std::string start = settings.prefix.substr(settings.prefix.rfind('/') + 1) + "tlg";
   std::vector<int> authors;
-  for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-    const std::string name = entry.path().filename().string();
+  std::error_code error;
+  for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
     if (name.size() != start.size() + 8 || !name.starts_with(start) || !name.ends_with(".txt")) continue;
     const char* digits = name.data() + start.size();
     int author = 0;
@@ -151,6 +157,8 @@ std::vector<int> authors_in(const Settings& settings) {
     std::from_chars(digits, digits + 4, author);
     authors.push_back(author);
   }
+  if (error) throw Refusal{1, "cannot read the corpus directory " + directory.string() + ": " + error.message()};
+  if (authors.empty()) throw Refusal{1, "no author files " + start + "NNNN.txt in " + directory.string()};
   std::sort(authors.begin(), authors.end());
   return authors;
 }
