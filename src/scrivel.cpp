@@ -18,7 +18,7 @@ int convert_work(InputFile& author_file, const Request& request, FileSystem& doc
   ByteSource source(author_file, messages);
   if (!source.find_work(request.work)) return 0;
   const DocumentSource origin{request.author, request.work};
-  Writer writer(documents, messages, document_name(request.format, origin));
+  Writer writer(documents, messages, document_name(request.format, request.author, request.work));
   writer.open();
   const std::unique_ptr<Renderer> renderer = make_renderer(request.format, request.normalization, writer, origin);
   const int status = Decoder(source, *renderer, messages).scrivel();

@@ -158,9 +158,42 @@ TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
         "corpus/tlg0004.txt: Error 001: Unexpected data, count=7",
         "corpus/tlg0005.txt work 1 failed: Error 004: unexpected end of file, offset:F",
         "corpus/tlg0001.txt work 9 failed: Error 003: EF 81 not found (wrong work-number?)",
-        "1 works converted, 0 with warnings, 2 failed"})
+        "1 works converted, 0 with warnings, 5 failed"})
     EXPECT_NE(batch.err.find(expected), std::string::npos) << expected << " in\n" << batch.err;
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.rtf", "sv1_1.log", "sv5_1.log", "sv1_9.log"}));
+}
+
+// A re-run in which a work fails leaves no document of an earlier run under
+// its name, and says that it removed it.
+TEST_F(Corpus, AFailedWorkLeavesNoEarlierDocument) {
+  const Bytes whole = Builder(1).work(1).unit("~[z 1]" + std::string(300, 'A')).finish();
+  add_author(1, whole);
+  ASSERT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1"}).status, 0);
+  ASSERT_TRUE(fs::exists("out/sv1_1.html"));
+  add_author(1, Bytes(whole.begin(), whole.begin() + 200));
+  const Outcome again = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("work 1 failed: Error 004: unexpected end of file, offset:C7; removed the earlier "
+                           "out/sv1_1.html\n"),
+            std::string::npos)
+      << again.err;
+  EXPECT_EQ(files_in("out"), std::set<std::string>{"sv1_1.log"});
+}
+
+// The log is part of a work's result: a work whose log cannot be written
+// fails, and leaves no document; the counts add up to the works attempted.
+TEST_F(Corpus, AWorkWhoseLogCannotBeWrittenFails) {
+  add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").finish());
+  fs::create_directory("out/sv1_2.log");
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1", "9", "9"});
+  EXPECT_EQ(batch.status, 1);
+  EXPECT_NE(batch.err.find("work 2 failed: cannot write out/sv1_2.log: Is a directory"), std::string::npos)
+      << batch.err;
+  EXPECT_NE(batch.err.find("1 works converted, 0 with warnings, 2 failed"), std::string::npos) << batch.err;
+  // The missing author file is named once, however often it is asked for.
+  EXPECT_EQ(batch.err.find("Cannot open file: corpus/tlg0009.txt"),
+            batch.err.rfind("Cannot open file: corpus/tlg0009.txt"));
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log"}));
 }
 
 TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {

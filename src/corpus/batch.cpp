@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -47,12 +48,12 @@ class StagedDocument : public FileSystem {
   }
 
   bool created() const { return !temporary_.empty(); }
-  // False when the rename fails; the document is then removed.
-  bool commit() {
+  // Why the rename failed, if it did; the document is then removed.
+  std::error_code commit() {
     std::error_code error;
     fs::rename(temporary_, final_, error);
     if (!error) temporary_.clear();
-    return !error;
+    return error;
   }
   void discard() {
     std::error_code ignored;
@@ -69,17 +70,30 @@ class StagedDocument : public FileSystem {
 };
 
 // Writes a whole file under a temporary name, then gives it its own; on a
-// failed write or close (a full disk) the temporary file is removed.
-bool write_whole(const fs::path& path, const std::string& text) {
+// failed write or close (a full disk) the temporary file is removed. Returns
+// why it failed, if it did.
+std::error_code write_whole(const fs::path& path, const std::string& text) {
   const fs::path temporary = temporary_name(path);
   std::ofstream file(temporary, std::ios::binary);
   file << text;
   file.close();
   std::error_code error;
-  if (file) fs::rename(temporary, path, error);
-  if (file && !error) return true;
-  fs::remove(temporary, error);
-  return false;
+  if (!file) error = std::make_error_code(errno != 0 ? std::errc(errno) : std::errc::io_error);
+  if (!error) fs::rename(temporary, path, error);
+  if (error) {
+    std::error_code ignored;
+    fs::remove(temporary, ignored);
+  }
+  return error;
+}
+
+// A document that an earlier run left under the name of a work that has now
+// failed: it is removed, so that no document outlives its work's failure.
+// Says so, for the work's line on standard error.
+std::string removal_of_earlier(const fs::path& document) {
+  std::error_code error;
+  if (!fs::is_regular_file(document, error) || !fs::remove(document, error)) return "";
+  return "; removed the earlier " + document.string();
 }
 
 // What became of one work of the batch, and what went wrong, for standard error.
@@ -100,17 +114,25 @@ JobResult convert_job(const Job& job, const BatchSettings& settings) {
     printed << "Cannot open file: " << job.path << "\n";
     outcome.reports.fatal_message = "Cannot open file: " + job.path;
   }
-  const std::string stem = "sv" + std::to_string(job.author) + "_" + std::to_string(job.work);
+  const fs::path final_document = settings.out / document_name(settings.format, job.author, job.work);
+  const fs::path log = settings.out / ("sv" + std::to_string(job.author) + "_" + std::to_string(job.work) + ".log");
   // A work that ended early has no document, even with status 0 (a work
   // that is not in the file).
   const bool failed = outcome.status != 0 || outcome.reports.ended_early();
   // Gone before the log is written: a full disk then has room for the log.
   if (failed) document.discard();
-  const bool logged = write_whole(settings.out / (stem + ".log"), settings.config_note + printed.str());
-  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message};
-  if (!document.commit())
-    return {JobResult::Kind::failed, "cannot give the document its name in " + settings.out.string()};
-  if (!logged) return {JobResult::Kind::failed, "cannot write " + stem + ".log"};
+  // The log is part of the work's result: a work whose log cannot be
+  // written fails, and leaves no document.
+  const std::error_code unlogged = write_whole(log, settings.config_note + printed.str());
+  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message + removal_of_earlier(final_document)};
+  if (unlogged) {
+    document.discard();
+    return {JobResult::Kind::failed,
+            "cannot write " + log.string() + ": " + unlogged.message() + removal_of_earlier(final_document)};
+  }
+  if (const std::error_code unnamed = document.commit())
+    return {JobResult::Kind::failed, "cannot give the document its name " + final_document.string() + ": " +
+                                         unnamed.message() + removal_of_earlier(final_document)};
   return {outcome.reports.has_reports() ? JobResult::Kind::warned : JobResult::Kind::converted, ""};
 }
 

@@ -254,7 +254,7 @@ int authors_command(const Options& options, const Settings& settings, Console& c
 // The works a conversion covers, each once: those named, and every work of
 // each author named alone. The author files are listed `jobs` at a time,
 // since each listing reads its whole file.
-std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& status) {
+std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& failed_files) {
   const std::vector<Target> targets = targets_of(options, settings);
   std::vector<std::optional<WorkList>> lists(targets.size());
   in_parallel(targets.size(), settings.jobs, console.stop, [&](std::size_t i) {
@@ -263,18 +263,16 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
   if (console.stop.load() != 0) return {};
   std::vector<Job> jobs;
   std::set<std::pair<int, int>> taken;
+  std::set<int> failed;  // author files, each counted and named once
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const Target& target = targets[i];
     const std::string path = settings.path_of(target.author);
     if (!lists[i]) {
-      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
-      status = 1;
+      if (failed.insert(target.author).second) console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
       continue;
     }
-    if (!target.work && !lists[i]->errors.empty()) {
+    if (!target.work && !lists[i]->errors.empty() && failed.insert(target.author).second)
       console.err << "scrivel-corpus: " << path << ": " << lists[i]->errors;
-      status = 1;
-    }
     for (const ListedWork& work : lists[i]->works) {
       if (target.work && *target.work != work.work) continue;
       if (taken.insert({target.author, work.work}).second) jobs.push_back({target.author, work.work, path, work.bytes});
@@ -283,25 +281,26 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
     if (target.work && taken.insert({target.author, *target.work}).second)
       jobs.push_back({target.author, *target.work, path, 0});
   }
+  failed_files = static_cast<int>(failed.size());
   return jobs;
 }
 
 int convert_command(const Options& options, const Settings& settings, Console& console) {
   const auto start = std::chrono::steady_clock::now();
-  int status = 0;
-  const std::vector<Job> jobs = jobs_of(options, settings, console, status);
+  int failed_files = 0;
+  const std::vector<Job> jobs = jobs_of(options, settings, console, failed_files);
   const BatchSummary summary = convert_batch(
       jobs, {settings.format, settings.normalization, settings.config_note, settings.out, settings.jobs}, console);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char line[200];
   std::snprintf(line, sizeof line,
                 "scrivel-corpus: %d works converted, %d with warnings, %d failed, %.1f MB of input, %.1f s\n",
-                summary.converted, summary.with_warnings, summary.failed, summary.bytes / 1e6, seconds);
+                summary.converted, summary.with_warnings, summary.failed + failed_files, summary.bytes / 1e6, seconds);
   console.err << line;
   if (summary.not_started > 0)
     console.err << "scrivel-corpus: stopped; " << summary.not_started << " works not started\n";
   if (console.stop.load() != 0) return 128 + console.stop.load();
-  return summary.failed > 0 ? 1 : status;
+  return summary.failed + failed_files > 0 ? 1 : 0;
 }
 
 }  // namespace

@@ -34,4 +34,8 @@ std::optional<Normalization> normalization_named(std::string_view name) {
 
 std::string_view extension_of(Format format) { return formats[static_cast<int>(format)].extension; }
 
+std::string document_name(Format format, int author, int work) {
+  return "sv" + std::to_string(author) + "_" + std::to_string(work) + std::string(extension_of(format));
+}
+
 }  // namespace scrivel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace scrivel {
@@ -21,6 +22,9 @@ std::optional<Normalization> normalization_named(std::string_view name);
 
 // The extension of a document's file name, with its dot.
 std::string_view extension_of(Format format);
+
+// The name of a work's document: sv<author>_<work> and the format's extension.
+std::string document_name(Format format, int author, int work);
 
 // NFC for the formats for study; the reading documents stay as they were.
 constexpr Normalization default_normalization(Format format) {

@@ -83,8 +83,4 @@ std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalizati
   return nullptr;
 }
 
-std::string document_name(Format format, DocumentSource source) {
-  return "sv" + std::to_string(source.author) + "_" + std::to_string(source.work) + std::string(extension_of(format));
-}
-
 }  // namespace scrivel

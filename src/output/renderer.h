@@ -181,7 +181,4 @@ struct DocumentSource {
 // The renderer of a format, writing through `out`.
 std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalization, Writer& out, DocumentSource source);
 
-// The name of a work's document: sv<author>_<work> and the format's extension.
-std::string document_name(Format format, DocumentSource source);
-
 }  // namespace scrivel
