@@ -348,7 +348,9 @@ TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
     EXPECT_TRUE(r.err.starts_with("scrivel-corpus: ")) << r.err;
     EXPECT_NE(r.err.find("Usage: scrivel-corpus"), std::string::npos) << r.err;
   }
-  EXPECT_EQ(run({"--version"}).out, "scrivel-corpus 4.0\n");
+  const Outcome version = run({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "scrivel-corpus 4.0\n");
   EXPECT_NE(run({"--help"}).out.find("Exit status"), std::string::npos);
 }
 

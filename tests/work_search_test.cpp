@@ -11,6 +11,7 @@
 #include "author_file_builder.h"
 #include "conversion.h"
 #include "files.h"
+#include "input/work_list.h"
 #include "scrivel.h"
 
 namespace scrivel::testing {
@@ -134,15 +135,29 @@ TEST(WorkSearch, RefusesABlockWithoutItsStartHeader) {
   EXPECT_EQ(error_of(file, 1), "Error 001: Unexpected data, count=7\n");
 }
 
+// The numbers of the works that the list of works holds.
+std::vector<int> listed(const Bytes& file) {
+  std::vector<int> works;
+  for (const ListedWork& work : list_works(to_string(file)).works) works.push_back(work.work);
+  return works;
+}
+
 TEST(WorkSearch, LooksOnlyAtWholeHeadersInTheBytesOfTheBlock) {
   const std::string not_found = "Error 003: EF 81 not found (wrong work-number?)\n";
-  // A header of work 2 must end before the block's last byte.
+  // A header of work 2 must end before the block's last byte, for the
+  // search and for the list of works alike.
   Bytes file = Builder(1).work(1).unit("A").finish();
   const unsigned char late_header[] = {0xEF, 0x81, 0xB0, 0xB0, 0xB2};
   std::copy(std::begin(late_header), std::end(late_header), file.begin() + 8187);
   EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages), not_found);
+  EXPECT_EQ(listed(file), std::vector<int>{1});
   std::copy(std::begin(late_header), std::end(late_header), file.begin() + 8186);
   EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages).find(not_found), std::string::npos);
+  EXPECT_EQ(listed(file), (std::vector<int>{1, 2}));
+  // An EF just before a header's own EF hides nothing.
+  file[8185] = 0xEF;
+  EXPECT_EQ(notes_of(convert(file, Format::html, 1, 2).messages).find(not_found), std::string::npos);
+  EXPECT_EQ(listed(file), (std::vector<int>{1, 2}));
 
   // Block 0 holds a header of work 2 at index 20, which the walk read into
   // the buffer; the last block is only 13 bytes long and says work 1. What
