@@ -154,7 +154,7 @@ TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
   const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "1", "2", "3", "4", "5", "1:1", "1:9"});
   EXPECT_EQ(batch.status, 1);
   for (const std::string expected :
-       {"Cannot open file: corpus/tlg0002.txt", "corpus/tlg0003.txt: Error 001: Unexpected data, count=7",
+       {"Cannot open file: corpus/tlg0002.txt", "corpus/tlg0003.txt: the file is empty: Error 001: Unexpected data, count=7",
         "corpus/tlg0004.txt: Error 001: Unexpected data, count=7",
         "corpus/tlg0005.txt work 1 failed: Error 004: unexpected end of file, offset:F",
         "corpus/tlg0001.txt work 9 failed: Error 003: EF 81 not found (wrong work-number?)",
@@ -194,6 +194,19 @@ TEST_F(Corpus, AWorkWhoseLogCannotBeWrittenFails) {
   EXPECT_EQ(batch.err.find("Cannot open file: corpus/tlg0009.txt"),
             batch.err.rfind("Cannot open file: corpus/tlg0009.txt"));
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log"}));
+}
+
+// An author file far larger than memory, of no blocks: listed and converted
+// without holding it, and refused at its first block.
+TEST_F(Corpus, AnAuthorFileLargerThanMemoryIsRefusedNotHeld) {
+  std::ofstream("corpus/" + tlg_name(9)).close();
+  fs::resize_file("corpus/" + tlg_name(9), std::uintmax_t{200} << 30);  // sparse: 200 GiB of nothing
+  const Outcome listed = run({"list", "--corpus", "corpus"});
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_EQ(listed.err, "scrivel-corpus: corpus/tlg0009.txt: Error 001: Unexpected data, count=7\n");
+  const Outcome converted = run({"convert", "--corpus", "corpus", "--out", "out"});
+  EXPECT_EQ(converted.status, 1);
+  EXPECT_NE(converted.err.find("0 works converted, 0 with warnings, 1 failed"), std::string::npos) << converted.err;
 }
 
 TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {

@@ -1,5 +1,8 @@
 #include "corpus/corpus.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "corpus/batch.h"
 #include "corpus/catalogue.h"
@@ -163,20 +167,40 @@ std::vector<int> authors_in(const Settings& settings) {
   return authors;
 }
 
-// The whole author file, read at once; nothing when it is missing,
-// unreadable or a directory.
-std::optional<std::string> read_author_file(const std::string& path) {
-  std::error_code error;
-  if (fs::is_directory(path, error)) return std::nullopt;
-  const std::uintmax_t size = fs::file_size(path, error);
-  std::FILE* file = error ? nullptr : std::fopen(path.c_str(), "rb");
-  if (!file) return std::nullopt;
-  std::string data(size, '\0');
-  const bool whole = std::fread(data.data(), 1, size, file) == size;
-  std::fclose(file);
-  if (!whole) return std::nullopt;
-  return data;
-}
+// An author file mapped into memory, read-only: however large it is, the
+// list of its works reads it without holding a copy.
+class MappedFile {
+ public:
+  // Nothing when the file is missing, unreadable, a directory or cannot be mapped.
+  static std::optional<MappedFile> open(const std::string& path) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY);
+    if (descriptor < 0) return std::nullopt;
+    struct stat status {};
+    std::optional<MappedFile> mapped;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+      const std::size_t size = static_cast<std::size_t>(status.st_size);
+      void* data = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
+      if (data != MAP_FAILED) mapped.emplace(MappedFile(static_cast<const char*>(data), size));
+    }
+    ::close(descriptor);
+    return mapped;
+  }
+  MappedFile(MappedFile&& other) noexcept : data_(std::exchange(other.data_, nullptr)), size_(other.size_) {}
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile& operator=(MappedFile&&) = delete;
+  ~MappedFile() {
+    if (data_ != nullptr) ::munmap(const_cast<char*>(data_), size_);
+  }
+
+  std::string_view bytes() const { return {data_ == nullptr ? "" : data_, size_}; }
+
+ private:
+  MappedFile(const char* data, std::size_t size) : data_(data), size_(size) {}
+
+  const char* data_;
+  std::size_t size_;
+};
 
 // The author files a command covers: those named, or every one.
 std::vector<Target> targets_of(const Options& options, const Settings& settings) {
@@ -195,6 +219,12 @@ bool output_failed(Console& console) {
   return true;
 }
 
+// The search's errors in an author file, for standard error; an empty file
+// is said to be one, which Error 001 alone does not tell.
+std::string errors_of(const std::string& path, bool empty, const WorkList& list) {
+  return "scrivel-corpus: " + path + ": " + (empty ? "the file is empty: " : "") + list.errors;
+}
+
 std::string prefix_tail(const Settings& settings) { return settings.prefix.substr(settings.prefix.rfind('/') + 1); }
 
 // Each work of each author file named, with what the corpus's tables say
@@ -207,19 +237,19 @@ int list_command(const Options& options, const Settings& settings, Console& cons
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
     const std::string path = settings.path_of(target.author);
-    const std::optional<std::string> file = read_author_file(path);
+    const std::optional<MappedFile> file = MappedFile::open(path);
     if (!file) {
       console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
       status = 1;
       continue;
     }
-    const WorkList list = list_works(*file);
+    const WorkList list = list_works(file->bytes());
     for (const ListedWork& work : list.works) {
       const WorkRecord record = record_of(target.author, work, catalogue);
       options.json ? write_json(console.out, record) : write_tsv(console.out, record);
     }
     if (!list.errors.empty()) {
-      console.err << "scrivel-corpus: " << path << ": " << list.errors;
+      console.err << errors_of(path, file->bytes().empty(), list);
       status = 1;
     }
     if (output_failed(console)) return 1;
@@ -237,13 +267,13 @@ int authors_command(const Options& options, const Settings& settings, Console& c
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
     const std::string path = settings.path_of(target.author);
-    const std::optional<std::string> file = read_author_file(path);
+    const std::optional<MappedFile> file = MappedFile::open(path);
     if (!file) {
       console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
       status = 1;
       continue;
     }
-    const AuthorRecord record = author_record_of(target.author, list_works(*file).works.size(), catalogue);
+    const AuthorRecord record = author_record_of(target.author, list_works(file->bytes()).works.size(), catalogue);
     options.json ? write_json(console.out, record) : write_tsv(console.out, record);
     if (output_failed(console)) return 1;
     if (console.stop.load() != 0) return 128 + console.stop.load();
@@ -257,8 +287,12 @@ int authors_command(const Options& options, const Settings& settings, Console& c
 std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& failed_files) {
   const std::vector<Target> targets = targets_of(options, settings);
   std::vector<std::optional<WorkList>> lists(targets.size());
+  std::vector<char> empty(targets.size());  // not vector<bool>: each thread writes an element of its own
   in_parallel(targets.size(), settings.jobs, console.stop, [&](std::size_t i) {
-    if (const auto file = read_author_file(settings.path_of(targets[i].author))) lists[i] = list_works(*file);
+    if (const auto file = MappedFile::open(settings.path_of(targets[i].author))) {
+      lists[i] = list_works(file->bytes());
+      empty[i] = file->bytes().empty();
+    }
   });
   if (console.stop.load() != 0) return {};
   std::vector<Job> jobs;
@@ -272,7 +306,7 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
       continue;
     }
     if (!target.work && !lists[i]->errors.empty() && failed.insert(target.author).second)
-      console.err << "scrivel-corpus: " << path << ": " << lists[i]->errors;
+      console.err << errors_of(path, empty[i] != 0, *lists[i]);
     for (const ListedWork& work : lists[i]->works) {
       if (target.work && *target.work != work.work) continue;
       if (taken.insert({target.author, work.work}).second) jobs.push_back({target.author, work.work, path, work.bytes});

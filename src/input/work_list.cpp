@@ -30,6 +30,12 @@ std::set<int> header_numbers(std::string_view file) {
   return numbers;
 }
 
+bool opens_with_start_header(std::string_view file) {
+  const std::size_t at = id::author_header_size;
+  return file.size() >= at + id::work_header_size && static_cast<byte>(file[at]) == id::escape &&
+         static_cast<byte>(file[at + 1]) == id::work_code;
+}
+
 // Whether nothing but the padding of a block (zeros and blanks) follows
 // `from` up to its block's end.
 bool only_padding_follows(std::string_view file, std::size_t from) {
@@ -76,7 +82,10 @@ std::string abbreviation_at(std::string_view file, std::uint64_t header) {
 WorkList list_works(std::string_view author_file) {
   WorkList list;
   std::set<std::string> errors;
-  std::set<int> numbers = header_numbers(author_file);
+  // A file whose first block lacks its start header fails every search at
+  // once: the rest of it, which may be very large, need not be looked at.
+  std::set<int> numbers;
+  if (opens_with_start_header(author_file)) numbers = header_numbers(author_file);
   // Without a header the search has nothing to find, but it still says what
   // is wrong with the file.
   if (numbers.empty()) numbers.insert(1);
