@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -89,10 +90,12 @@ void expect_whole(const fs::path& directory, const std::string& author_data) {
 }
 
 // scrivel-corpus run in the current directory, its standard error into a
-// file, its standard output into another (by default, nowhere).
+// file, its standard output into another (by default, nowhere); as another
+// user, under a limit on that user's processes, when `nobody` is given.
 class Program {
  public:
-  Program(const std::vector<std::string>& args, const fs::path& err, const fs::path& out = "/dev/null") {
+  Program(const std::vector<std::string>& args, const fs::path& err, const fs::path& out = "/dev/null",
+          bool as_nobody_without_threads = false) {
     std::vector<std::string> words = {SCRIVEL_CORPUS_PROGRAM};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -102,7 +105,11 @@ class Program {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    if (as_nobody_without_threads) {
+      spawn_as_nobody(argv, err, out);
+    } else {
+      spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    }
     posix_spawn_file_actions_destroy(&actions);
   }
   ~Program() {
@@ -127,6 +134,23 @@ class Program {
   }
 
  private:
+  // The user nobody may run one process: the program itself, and no thread.
+  void spawn_as_nobody(std::vector<char*>& argv, const fs::path& err, const fs::path& out) {
+    constexpr uid_t nobody = 65534;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      const int out_file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err_file = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out_file, STDOUT_FILENO);
+      ::dup2(err_file, STDERR_FILENO);
+      const rlimit one{1, 1};
+      if (::setgid(nobody) != 0 || ::setuid(nobody) != 0 || ::setrlimit(RLIMIT_NPROC, &one) != 0) ::_exit(126);
+      ::execve(argv[0], argv.data(), environ);
+      ::_exit(127);
+    }
+    spawned_ = pid_ > 0;
+  }
+
   pid_t pid_ = 0;
   bool spawned_ = false;
   bool finished_ = false;
@@ -280,6 +304,27 @@ TEST_F(CorpusFaults, OutputThatCannotBeWrittenFailsTheCommand) {
     EXPECT_EQ(program.wait(), 1);
     EXPECT_EQ(read_file("err.txt"), "scrivel-corpus: cannot write to standard output: No space left on device\n");
   }
+}
+
+
+// Threads that cannot be made cost speed, not the batch: under a limit of
+// one process, every work is converted on the program's own thread.
+TEST_F(CorpusFaults, ABatchWithoutThreadsIsConvertedWhole) {
+  if (::geteuid() != 0) GTEST_SKIP() << "running as another user under a process limit needs root";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers make threads of their own, which the process limit refuses";
+#endif
+  add_author(author_file(4, 2000));
+  fs::permissions(".", fs::perms::all, fs::perm_options::add);
+  fs::permissions("corpus", fs::perms::all, fs::perm_options::add);
+  fs::create_directories("out");
+  fs::permissions("out", fs::perms::all, fs::perm_options::add);
+  Program program({"convert", "--corpus", "corpus", "--format", "html", "--out", "out", "--jobs", "4"}, "err.txt",
+                  "/dev/null", true);
+  ASSERT_TRUE(program.spawned());
+  EXPECT_EQ(program.wait(), 0) << read_file("err.txt");
+  EXPECT_EQ(documents_in("out").size(), 4u);
+  expect_whole("out", author_data_);
 }
 
 }  // namespace

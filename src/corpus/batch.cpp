@@ -10,6 +10,7 @@
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <system_error>
 #include <thread>
 
 #include "files.h"
@@ -177,7 +178,15 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
     for (std::size_t i = next++; i < count && stop.load() == 0; i = next++) each(i);
   };
   std::vector<std::jthread> workers;
-  for (std::size_t i = 1; i < std::min<std::size_t>(jobs, count); ++i) workers.emplace_back(work_through);
+  for (std::size_t i = 1; i < std::min<std::size_t>(jobs, count); ++i) {
+    // A thread that cannot be made (a limit on processes) leaves its share
+    // to the threads there are: the batch is slower, not lost.
+    try {
+      workers.emplace_back(work_through);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
   work_through();
 }
 

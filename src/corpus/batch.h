@@ -36,7 +36,8 @@ struct BatchSummary {
   std::uint64_t bytes = 0;  // of the works done
 };
 
-// Calls `each` for 0 to count - 1, `jobs` calls at a time, until `stop` is set.
+// Calls `each` for 0 to count - 1, `jobs` calls at a time (fewer where
+// threads cannot be made), until `stop` is set.
 void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
                  const std::function<void(std::size_t)>& each);
 
