@@ -4,6 +4,7 @@
 #include "corpus/corpus.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -154,7 +155,8 @@ TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
   const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "1", "2", "3", "4", "5", "1:1", "1:9"});
   EXPECT_EQ(batch.status, 1);
   for (const std::string expected :
-       {"Cannot open file: corpus/tlg0002.txt", "corpus/tlg0003.txt: the file is empty: Error 001: Unexpected data, count=7",
+       {"Cannot open file: corpus/tlg0002.txt (a directory)",
+        "corpus/tlg0003.txt: the file is empty: Error 001: Unexpected data, count=7",
         "corpus/tlg0004.txt: Error 001: Unexpected data, count=7",
         "corpus/tlg0005.txt work 1 failed: Error 004: unexpected end of file, offset:F",
         "corpus/tlg0001.txt work 9 failed: Error 003: EF 81 not found (wrong work-number?)",
@@ -207,6 +209,33 @@ TEST_F(Corpus, AnAuthorFileLargerThanMemoryIsRefusedNotHeld) {
   const Outcome converted = run({"convert", "--corpus", "corpus", "--out", "out"});
   EXPECT_EQ(converted.status, 1);
   EXPECT_NE(converted.err.find("0 works converted, 0 with warnings, 1 failed"), std::string::npos) << converted.err;
+}
+
+// The corpus tool's own lines say why an author file cannot be read.
+TEST_F(Corpus, AnAuthorFileThatCannotBeReadIsNamedWithTheReason) {
+  ASSERT_EQ(::mkfifo(("corpus/" + tlg_name(4)).c_str(), 0644), 0);
+  fs::create_symlink(tlg_name(5), "corpus/" + tlg_name(5));  // a loop of links
+  const Outcome listed = run({"list", "--corpus", "corpus", "3", "4", "5"});
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_EQ(listed.err,
+            "scrivel-corpus: Cannot open file: corpus/tlg0003.txt (No such file or directory)\n"
+            "scrivel-corpus: Cannot open file: corpus/tlg0004.txt (a FIFO)\n"
+            "scrivel-corpus: Cannot open file: corpus/tlg0005.txt (Too many levels of symbolic links)\n");
+}
+
+// A run killed outright leaves its temporary files; the next run in the
+// same folder removes those of processes that are gone, and says so.
+TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemoved) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  write_file("out/.sv1_7.html.part999999999", "cut short");
+  write_file("out/.sv1_8.html.part" + std::to_string(::getppid()), "a run that is still going");
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html"});
+  EXPECT_EQ(batch.status, 0);
+  EXPECT_TRUE(batch.err.starts_with(
+      "scrivel-corpus: removed 1 temporary files that an earlier run stopped outright left in out\n"))
+      << batch.err;
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log",
+                                                    ".sv1_8.html.part" + std::to_string(::getppid())}));
 }
 
 TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {

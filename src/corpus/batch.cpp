@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <mutex>
@@ -190,8 +191,30 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
   work_through();
 }
 
+// The temporary files that a run killed outright left in `out`: those of a
+// process that is gone. Removed before the batch, and counted on `err`.
+void remove_stale_temporaries(const fs::path& out, std::ostream& err) {
+  int removed = 0;
+  std::error_code error;
+  for (fs::directory_iterator entry(out, error), end; !error && entry != end; entry.increment(error)) {
+    const std::string name = entry->path().filename().string();
+    const std::size_t part = name.rfind(".part");
+    if (!name.starts_with('.') || part == std::string::npos || part + 5 == name.size()) continue;
+    const std::string_view digits = std::string_view(name).substr(part + 5);
+    if (digits.find_first_not_of("0123456789") != std::string_view::npos || digits.size() > 9) continue;
+    const pid_t process = std::stoi(std::string(digits));
+    if (process == ::getpid() || ::kill(process, 0) == 0 || errno != ESRCH) continue;
+    std::error_code ignored;
+    if (fs::remove(entry->path(), ignored)) ++removed;
+  }
+  if (removed > 0)
+    err << "scrivel-corpus: removed " << removed << " temporary files that an earlier run stopped outright left in "
+        << out.string() << "\n";
+}
+
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console) {
   BatchSummary summary;
+  remove_stale_temporaries(settings.out, console.err);
   Progress progress(console, jobs);
   std::mutex mutex;  // over the summary, the progress and the console
   in_parallel(jobs.size(), settings.jobs, console.stop, [&](std::size_t i) {

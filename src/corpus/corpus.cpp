@@ -171,16 +171,28 @@ std::vector<int> authors_in(const Settings& settings) {
 // list of its works reads it without holding a copy.
 class MappedFile {
  public:
-  // Nothing when the file is missing, unreadable, a directory or cannot be mapped.
-  static std::optional<MappedFile> open(const std::string& path) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    if (descriptor < 0) return std::nullopt;
+  // Nothing when the file is missing, unreadable, no regular file (a
+  // directory, a FIFO) or cannot be mapped; `why` then says which.
+  static std::optional<MappedFile> open(const std::string& path, std::string& why) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (descriptor < 0) {
+      why = std::strerror(errno);
+      return std::nullopt;
+    }
     struct stat status {};
     std::optional<MappedFile> mapped;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+    if (::fstat(descriptor, &status) != 0) {
+      why = std::strerror(errno);
+    } else if (!S_ISREG(status.st_mode)) {
+      why = S_ISDIR(status.st_mode) ? "a directory" : S_ISFIFO(status.st_mode) ? "a FIFO" : "not a regular file";
+    } else {
       const std::size_t size = static_cast<std::size_t>(status.st_size);
       void* data = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
-      if (data != MAP_FAILED) mapped.emplace(MappedFile(static_cast<const char*>(data), size));
+      if (data == MAP_FAILED) {
+        why = std::strerror(errno);
+      } else {
+        mapped.emplace(MappedFile(static_cast<const char*>(data), size));
+      }
     }
     ::close(descriptor);
     return mapped;
@@ -237,9 +249,10 @@ int list_command(const Options& options, const Settings& settings, Console& cons
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
     const std::string path = settings.path_of(target.author);
-    const std::optional<MappedFile> file = MappedFile::open(path);
+    std::string why;
+    const std::optional<MappedFile> file = MappedFile::open(path, why);
     if (!file) {
-      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      console.err << "scrivel-corpus: Cannot open file: " << path << " (" << why << ")\n";
       status = 1;
       continue;
     }
@@ -267,9 +280,10 @@ int authors_command(const Options& options, const Settings& settings, Console& c
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
     const std::string path = settings.path_of(target.author);
-    const std::optional<MappedFile> file = MappedFile::open(path);
+    std::string why;
+    const std::optional<MappedFile> file = MappedFile::open(path, why);
     if (!file) {
-      console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      console.err << "scrivel-corpus: Cannot open file: " << path << " (" << why << ")\n";
       status = 1;
       continue;
     }
@@ -288,8 +302,9 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
   const std::vector<Target> targets = targets_of(options, settings);
   std::vector<std::optional<WorkList>> lists(targets.size());
   std::vector<char> empty(targets.size());  // not vector<bool>: each thread writes an element of its own
+  std::vector<std::string> why(targets.size());
   in_parallel(targets.size(), settings.jobs, console.stop, [&](std::size_t i) {
-    if (const auto file = MappedFile::open(settings.path_of(targets[i].author))) {
+    if (const auto file = MappedFile::open(settings.path_of(targets[i].author), why[i])) {
       lists[i] = list_works(file->bytes());
       empty[i] = file->bytes().empty();
     }
@@ -302,7 +317,8 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
     const Target& target = targets[i];
     const std::string path = settings.path_of(target.author);
     if (!lists[i]) {
-      if (failed.insert(target.author).second) console.err << "scrivel-corpus: Cannot open file: " << path << "\n";
+      if (failed.insert(target.author).second)
+        console.err << "scrivel-corpus: Cannot open file: " << path << " (" << why[i] << ")\n";
       continue;
     }
     if (!target.work && !lists[i]->errors.empty() && failed.insert(target.author).second)
