@@ -57,11 +57,12 @@ constexpr const char* help =
     "      named, every work of every tlgNNNN.txt in the corpus, N at a time.\n"
     "      Each document is the one 'scrivel AUTHOR WORK' writes in the same\n"
     "      format and normalization; its messages go into svAUTHOR_WORK.log\n"
-    "      beside it. A document appears only whole.\n"
+    "      beside it. A document appears only whole; a failed work leaves none.\n"
     "\n"
     "Options:\n"
     "  --corpus DIR          the directory of the author files and their tables\n"
-    "                        (default: the first line of ./scrivel.cfg, else the\n"
+    "                        (default: the first line of ./scrivel.cfg that is\n"
+    "                        not a comment, one beginning with '#', else the\n"
     "                        current directory)\n"
     "  --json                list and authors: the same records as JSON lines, one\n"
     "                        object per line (list adds the author's name)\n"
@@ -76,12 +77,14 @@ constexpr const char* help =
     "                        have always had (default: nfc for text and tsv,\n"
     "                        none for rtf and html)\n"
     "  --out DIR             where the documents and logs go (default: .)\n"
-    "  --jobs N              works converted at once (default: one per core)\n"
+    "  --jobs N              works converted at once, 1 to 4096 (default: one\n"
+    "                        per core)\n"
     "  --help                this text;  --version  the version\n"
     "\n"
     "Exit status: 0 every work converted (warnings inside works are fine);\n"
-    "1 some work or author file failed; 2 usage; 130 stopped by Ctrl-C\n"
-    "(128 + the signal's number for another signal that stops it).\n";
+    "1 a failure named on standard error: a work, an author file, scrivel.cfg,\n"
+    "the corpus or --out directory, or standard output; 2 usage; 130 stopped\n"
+    "by Ctrl-C (143 by SIGTERM, 129 by SIGHUP), for every command.\n";
 
 // Where the author files are and what the documents become, from the
 // command line and, for what it leaves open, from ./scrivel.cfg.
