@@ -106,6 +106,8 @@ TEST(IdTable, NamesTheFirstDamageAndKeepsWhatCameBefore) {
       {"a table cut short", whole.substr(0, whole.size() - 1), whole.size() - 1,
        "the table is cut short: it has no end entry", 1},
       {"a work without its number", from_hex("0200000000ef81ff00"), 5, "a work without its number", 0},
+      {"a work number past an int", from_hex("0200100000ef81b9b9b9b9b9b9b9b9b9b9ff00"), 5,
+       "a work number too large: 9999999999", 0},
       {"a title before any work", from_hex("1001024142") + "\0"s, 0, "a title before any work", 0},
   };
   for (const Case& c : cases) {

@@ -1,5 +1,7 @@
 #include "input/id_table.h"
 
+#include <charconv>
+
 #include "byte.h"
 #include "input/id_data.h"
 
@@ -82,7 +84,10 @@ class TableReader {
       fail(id_start, "a work without its number");
       return;
     }
-    work.number = std::stoi(digits);
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), work.number).ec != std::errc{}) {
+      fail(id_start, "a work number too large: " + digits);
+      return;
+    }
     table_.works.push_back(std::move(work));
   }
   void name(std::size_t start) {
