@@ -2,21 +2,40 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <vector>
 
 #include "document_checks.h"
+#include "input/author_table.h"
 #include "input/byte_source.h"
 #include "input/id_data.h"
+#include "input/id_table.h"
 #include "input/work_list.h"
 #include "scrivel.h"
 
 namespace scrivel::fuzzing {
 namespace {
+
+// `data` in an allocation of exactly its size, so that ASan reports any read
+// past its end.
+class ExactCopy {
+ public:
+  explicit ExactCopy(std::string_view data)
+      : bytes_(std::make_unique_for_overwrite<char[]>(data.size())), size_(data.size()) {
+    std::copy(data.begin(), data.end(), bytes_.get());
+  }
+  std::string_view view() const { return {bytes_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_;
+};
 
 // Memory that grows and is never cleared nor given back: the documents of
 // all the conversions are written into it in turn.
@@ -134,6 +153,128 @@ std::string list_fault(const WorkList& list, std::uint64_t file_size) {
   return "";
 }
 
+// The metadata tables, compared field by field.
+bool same(const std::optional<TableFault>& a, const std::optional<TableFault>& b) {
+  return a.has_value() == b.has_value() && (!a || (a->offset == b->offset && a->what == b->what));
+}
+// What a work's own entry says of it.
+bool same_place(const IdWork& a, const IdWork& b) { return a.number == b.number && a.block == b.block; }
+bool same(const IdWork& a, const IdWork& b) {
+  return same_place(a, b) && a.title == b.title && a.level_names == b.level_names;
+}
+bool same(const AuthorEntry& a, const AuthorEntry& b) {
+  return a.file_name == b.file_name && a.name == b.name && a.synonyms == b.synonyms && a.language == b.language;
+}
+template <class Item>
+bool same(const std::vector<Item>& a, const std::vector<Item>& b) {
+  return std::ranges::equal(a, b, [](const Item& x, const Item& y) { return same(x, y); });
+}
+bool same(const IdTable& a, const IdTable& b) {
+  return a.author == b.author && a.author_name == b.author_name && same(a.works, b.works) && same(a.fault, b.fault);
+}
+bool same(const AuthorTable& a, const AuthorTable& b) { return same(a.entries, b.entries) && same(a.fault, b.fault); }
+
+const std::vector<IdWork>& items(const IdTable& table) { return table.works; }
+const std::vector<AuthorEntry>& items(const AuthorTable& table) { return table.entries; }
+
+// Whether the works read from a prefix are the whole's first works: the
+// prefix's last work may lack the title and level names that follow it.
+bool leads(const std::vector<IdWork>& prefix, const std::vector<IdWork>& whole) {
+  if (prefix.size() > whole.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (i + 1 < prefix.size() ? !same(prefix[i], whole[i]) : !same_place(prefix[i], whole[i])) return false;
+  return true;
+}
+// An entry is read whole or not at all.
+bool leads(const std::vector<AuthorEntry>& prefix, const std::vector<AuthorEntry>& whole) {
+  return prefix.size() <= whole.size() &&
+         std::equal(prefix.begin(), prefix.end(), whole.begin(),
+                    [](const AuthorEntry& a, const AuthorEntry& b) { return same(a, b); });
+}
+
+// A work's number is made of digits, its block of two bytes; a table read
+// without a fault stopped at its end entry, a zero byte.
+std::string content_fault(const IdTable& table, std::string_view input) {
+  for (const IdWork& work : table.works)
+    if (work.number < 0 || work.block < 0 || work.block > 0xFFFF)
+      return named(work.number) + " in block " + std::to_string(work.block) + ": out of range";
+  if (!table.fault && input.find('\0') == std::string_view::npos) return "read to its end without an end entry";
+  return "";
+}
+
+bool holds_a_code(std::string_view text) {
+  return std::ranges::any_of(text, [](char ch) { return static_cast<unsigned char>(ch) > 0x7F; });
+}
+
+// A file name is the 8 bytes of an entry that does not open with a
+// heading's `*`, without the blanks that pad it; a field ends at the first
+// byte above 0x7F.
+std::string entry_fault(const AuthorEntry& entry) {
+  const std::string& file = entry.file_name;
+  if (file.size() > 8 || file.ends_with(' ') || file.starts_with('*')) return "a file name \"" + file + "\"";
+  if (holds_a_code(entry.name) || holds_a_code(entry.language) || std::ranges::any_of(entry.synonyms, holds_a_code))
+    return "entry " + file + " holds a byte above 0x7F";
+  return "";
+}
+
+// `*END` at an even offset, where an entry or a heading may start.
+bool has_an_end(std::string_view input) {
+  constexpr std::string_view end = "*END";
+  for (std::size_t at = input.find(end); at != std::string_view::npos; at = input.find(end, at + 1))
+    if (at % 2 == 0) return true;
+  return false;
+}
+
+std::string content_fault(const AuthorTable& table, std::string_view input) {
+  for (const AuthorEntry& entry : table.entries)
+    if (std::string fault = entry_fault(entry); !fault.empty()) return fault;
+  if (!table.fault && !has_an_end(input)) return "read to its end without *END";
+  return "";
+}
+
+// Both readers read a prefix as the whole until they run out of it: what
+// they read from it stands first in what they read from the whole, and a
+// prefix read to its end without a fault held all that the whole needs.
+template <class Table>
+std::string prefix_fault(const Table& whole, const Table& prefix, std::size_t cut) {
+  const std::string where = " (the first " + std::to_string(cut) + " bytes)";
+  if (!leads(items(prefix), items(whole))) return "a prefix reads otherwise than the whole" + where;
+  if (!prefix.fault && !same(prefix, whole)) return "a prefix without a fault reads otherwise than the whole" + where;
+  return "";
+}
+
+// The prefixes read: all but the last byte, and one cut where a hash of the
+// input says, so that over many inputs the cuts fall inside every field.
+std::array<std::size_t, 2> cuts(std::string_view input) {
+  return {input.size() - 1, std::hash<std::string_view>{}(input) % input.size()};
+}
+
+template <class Table>
+std::string reading_fault(std::string_view input, Table (*read)(std::string_view)) {
+  const Table table = read(input);
+  if (table.fault && table.fault->offset > input.size()) return "a fault past the input's end: " + table.fault->what;
+  if (!same(table, read(input))) return "a second reading differs";
+  if (std::string fault = content_fault(table, input); !fault.empty()) return fault;
+  if (input.empty()) return "";
+  for (const std::size_t cut : cuts(input)) {
+    const Table prefix = read(ExactCopy(input.substr(0, cut)).view());
+    if (std::string fault = prefix_fault(table, prefix, cut); !fault.empty()) return fault;
+  }
+  return "";
+}
+
+// A reader reports what it cannot read; it never throws.
+template <class Table>
+std::string checked_reading(std::string_view name, std::string_view input, Table (*read)(std::string_view)) {
+  std::string fault;
+  try {
+    fault = reading_fault(input, read);
+  } catch (const std::exception& error) {
+    fault = std::string("threw an exception (") + error.what() + ")";
+  }
+  return fault.empty() ? fault : std::string(name) + ": " + fault;
+}
+
 }  // namespace
 
 std::string_view as_text(const unsigned char* data, std::size_t size) {
@@ -174,9 +315,8 @@ Format fuzzed_format(std::string_view file) {
 }
 
 std::string listing_fault(std::string_view data) {
-  const std::unique_ptr<char[]> exact = std::make_unique_for_overwrite<char[]>(data.size());
-  std::copy(data.begin(), data.end(), exact.get());
-  const std::string_view file(exact.get(), data.size());
+  const ExactCopy exact(data);
+  const std::string_view file = exact.view();
 
   const WorkList list = list_works(file);
   if (std::string fault = list_fault(list, file.size()); !fault.empty()) return fault;
@@ -191,6 +331,12 @@ std::string listing_fault(std::string_view data) {
       return named(work) + " is listed at " + std::to_string(entry->second) + " but found at " + std::to_string(*found);
   }
   return "";
+}
+
+std::string metadata_fault(std::string_view data) {
+  const ExactCopy table(data);
+  if (std::string fault = checked_reading("ID table", table.view(), read_id_table); !fault.empty()) return fault;
+  return checked_reading("author table", table.view(), read_author_table);
 }
 
 }  // namespace scrivel::fuzzing

@@ -43,4 +43,12 @@ Format fuzzed_format(std::string_view file);
 // its end. Returns "" when the list is sound, else what went wrong.
 std::string listing_fault(std::string_view file);
 
+// Reads `table` as an ID table and as an author table, each from an
+// allocation of exactly its size, and holds what they read against what
+// must hold of any input: a fault stands within the input, a second reading
+// gives the same, the works and entries read are whole, and a prefix of the
+// input reads as the start of the whole. Returns "" when both are sound,
+// else what went wrong.
+std::string metadata_fault(std::string_view table);
+
 }  // namespace scrivel::fuzzing

@@ -1,5 +1,5 @@
 // Every input in fuzz/regressions/ (see its README), replayed: each must
-// convert into sound documents.
+// convert into sound documents, list soundly or read as sound tables.
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,10 @@ TEST(FuzzRegressions, WorkContents) {
 
 TEST(FuzzRegressions, Listings) {
   for (const auto& path : inputs_in("list")) EXPECT_EQ(listing_fault(read_bytes(path)), "") << path;
+}
+
+TEST(FuzzRegressions, MetadataTables) {
+  for (const auto& path : inputs_in("metadata")) EXPECT_EQ(metadata_fault(read_bytes(path)), "") << path;
 }
 
 }  // namespace
