@@ -17,7 +17,7 @@ run_target() {
   local fuzzer=$build/fuzz/${target}_fuzzer
   rm -rf "$work" && mkdir -p "$work/grown" "$work/merged"
   cp "$root/fuzz/corpus/$target/"* "$work/grown/"
-  if ! (cd "$work" && "$fuzzer" -runs="$executions" $(limits "$target") -print_final_stats=1 \
+  if ! (cd "$work" && "$fuzzer" -runs="$executions" $(limits "$target") "${schedule[@]}" -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/grown" >"$work/log" 2>&1); then
     tail -n 40 "$work/log"
     echo "== $target FAILED; the input is in $work/ (crash-*, timeout-*, oom-*, leak-*)"

@@ -1,110 +1,194 @@
 #include "document_checks.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 namespace scrivel::checks {
 namespace {
 
-// Length of the UTF-8 sequence at `s`, of which `available` bytes remain, or
-// 0 when it is not one (overlong forms, surrogates and values past U+10FFFF
-// included). A pointer rather than a view: it is called for every character
-// of every fuzzed document.
-std::size_t utf8_sequence(const unsigned char* s, std::size_t available) {
-  const unsigned char lead = s[0];
-  if (lead < 0x80) return 1;
-  std::size_t length;
-  unsigned min, code;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, min = 0x80, code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, min = 0x800, code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, min = 0x10000, code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (available < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0;
-    code = code << 6 | (s[i] & 0x3F);
-  }
-  if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return length;
-}
+constexpr std::string_view rtf_heading = "{\\rtf1";
+constexpr std::string_view html_heading = "<html>\n";
+constexpr std::string_view html_ending = "\n</body>\n</html>\n";
+constexpr std::string_view tsv_header = "urn\tcitation\ttext\n";
+constexpr std::string_view urn = "urn:cts:greekLit:tlg";
+constexpr std::size_t head_kept = std::max({rtf_heading.size(), html_heading.size(), tsv_header.size()});
+constexpr std::size_t tail_kept = html_ending.size();
 
-std::string check_utf8(std::string_view document) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(document.data());
-  for (std::size_t at = 0; at < document.size();) {
-    const std::size_t length = utf8_sequence(bytes + at, document.size() - at);
-    if (length == 0) return "not UTF-8 at byte " + std::to_string(at);
-    at += length;
-  }
-  return "";
-}
+// A document is checked a word at a time: most of its words are ASCII, and
+// few hold a brace or a backslash.
+constexpr std::uint64_t ones = 0x0101010101010101, highs = 0x8080808080808080;
 
-// "" when the record holds three fields and a URN of the work.
-std::string check_record(std::string_view record, std::size_t at) {
-  const std::size_t first_tab = record.find('\t');
-  const std::size_t second_tab = record.find('\t', first_tab + 1);
-  if (first_tab == std::string_view::npos || second_tab == std::string_view::npos ||
-      record.find('\t', second_tab + 1) != std::string_view::npos)
-    return "a record without three fields at byte " + std::to_string(at);
-  if (!record.starts_with("urn:cts:greekLit:tlg")) return "a record without a URN at byte " + std::to_string(at);
-  return "";
+// The eight bytes at `s`, the first in the lowest bits.
+std::uint64_t word_at(const char* s) {
+  std::uint64_t word;
+  std::memcpy(&word, s, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
 }
+bool ascii(std::uint64_t word) { return (word & highs) == 0; }
+// The high bit of each byte of `word` that is `ch`, and no other bit.
+std::uint64_t marks_of(std::uint64_t word, char ch) {
+  const std::uint64_t x = word ^ (ones * static_cast<unsigned char>(ch));
+  return ~(((x & ~highs) + ~highs) | x) & highs;
+}
+std::string at_byte(std::uint64_t at) { return " at byte " + std::to_string(at); }
 
 }  // namespace
 
-std::string check_html(std::string_view document) {
-  if (!document.starts_with("<html>\n")) return "no HTML heading";
-  if (!document.ends_with("\n</body>\n</html>\n")) return "no HTML ending";
-  return check_utf8(document);
-}
-
-std::string check_text(std::string_view document) {
-  if (!document.ends_with('\n')) return "no line feed at the end";
-  return check_utf8(document);
-}
-
-std::string check_tsv(std::string_view document) {
-  constexpr std::string_view header = "urn\tcitation\ttext\n";
-  if (!document.starts_with(header)) return "no header line";
-  if (!document.ends_with('\n')) return "no line feed at the end";
-  for (std::size_t at = header.size(); at < document.size();) {
-    const std::size_t end = document.find('\n', at);
-    if (std::string fault = check_record(document.substr(at, end - at), at); !fault.empty()) return fault;
-    at = end + 1;
+void DocumentCheck::take(std::string_view bytes) {
+  if (head_.size() < head_kept) head_.append(bytes.substr(0, head_kept - head_.size()));
+  tail_.append(bytes.substr(bytes.size() - std::min(bytes.size(), tail_kept)));
+  if (tail_.size() > tail_kept) tail_.erase(0, tail_.size() - tail_kept);
+  switch (format_) {
+    case Format::rtf: take_braces(bytes); break;
+    case Format::tsv: take_records(bytes); [[fallthrough]];
+    case Format::html:
+    case Format::text: take_utf8(bytes); break;
   }
-  return check_utf8(document);
+  size_ += bytes.size();
 }
 
-std::string check_rtf(std::string_view document) {
-  if (!document.starts_with("{\\rtf1")) return "no RTF heading";
-  int depth = 0;
-  for (std::size_t at = 0; at < document.size(); ++at) {
-    switch (document[at]) {
-      case '\\':
-        ++at;  // the escaped character or the control word's first letter
+// A sequence is refused at its first byte that cannot follow: the ranges
+// of the second byte leave out overlong forms, surrogates and values past
+// U+10FFFF. The state is kept in locals, which ASan does not check at each use.
+void DocumentCheck::take_utf8(std::string_view bytes) {
+  if (!utf8_fault_.empty()) return;
+  int pending = pending_;
+  unsigned char low = low_, high = high_;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    while (pending == 0 && i + 8 <= bytes.size() && ascii(word_at(bytes.data() + i))) i += 8;
+    if (i == bytes.size()) break;
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (pending > 0) {
+      if (byte < low || byte > high) {
+        utf8_fault_ = "not UTF-8" + at_byte(sequence_at_);
         break;
-      case '{': ++depth; break;
-      case '}':
-        if (--depth < 0) return "a brace closes more than is open at byte " + std::to_string(at);
-        if (depth == 0 && at + 1 != document.size())
-          return "the heading's group closes before the end at byte " + std::to_string(at);
+      }
+      --pending, low = 0x80, high = 0xBF;
+    } else if (byte >= 0x80) {
+      sequence_at_ = size_ + i;
+      low = 0x80, high = 0xBF;
+      if (byte >= 0xC2 && byte <= 0xDF) {
+        pending = 1;
+      } else if (byte >= 0xE0 && byte <= 0xEF) {
+        pending = 2;
+        if (byte == 0xE0) low = 0xA0;
+        if (byte == 0xED) high = 0x9F;
+      } else if (byte >= 0xF0 && byte <= 0xF4) {
+        pending = 3;
+        if (byte == 0xF0) low = 0x90;
+        if (byte == 0xF4) high = 0x8F;
+      } else {
+        utf8_fault_ = "not UTF-8" + at_byte(sequence_at_);
         break;
-      default: break;
+      }
     }
   }
-  if (depth != 0) return std::to_string(depth) + " group(s) left open";
+  pending_ = pending, low_ = low, high_ = high;
+}
+
+// Only the braces and the backslashes count, and any byte after the brace
+// that closes the heading's group.
+void DocumentCheck::take_braces(std::string_view bytes) {
+  if (bytes.empty() || !brace_fault_.empty()) return;
+  if (closed_at_) {
+    brace_fault_ = "the heading's group closes before the end" + at_byte(*closed_at_);
+    return;
+  }
+  std::int64_t depth = depth_;
+  // The escaped character or the control word's first letter, which counts for nothing.
+  std::size_t escaped_at = escaped_ ? 0 : std::string_view::npos;
+  // Takes the mark at `at`; false at a fault.
+  const auto take = [&](std::size_t at) {
+    if (at == escaped_at) return true;
+    if (bytes[at] == '\\') {
+      escaped_at = at + 1;
+    } else if (bytes[at] == '{') {
+      ++depth;
+    } else if (--depth < 0) {
+      brace_fault_ = "a brace closes more than is open" + at_byte(size_ + at);
+    } else if (depth == 0 && at + 1 < bytes.size()) {
+      brace_fault_ = "the heading's group closes before the end" + at_byte(size_ + at);
+    } else if (depth == 0) {
+      closed_at_ = size_ + at;
+    }
+    return brace_fault_.empty();
+  };
+  std::size_t at = 0;
+  for (; at + 8 <= bytes.size(); at += 8) {
+    const std::uint64_t word = word_at(bytes.data() + at);
+    for (std::uint64_t marks = marks_of(word, '{') | marks_of(word, '}') | marks_of(word, '\\'); marks != 0;
+         marks &= marks - 1)
+      if (!take(at + std::countr_zero(marks) / 8)) return;
+  }
+  for (; at < bytes.size(); ++at)
+    if ((bytes[at] == '{' || bytes[at] == '}' || bytes[at] == '\\') && !take(at)) return;
+  depth_ = depth;
+  escaped_ = escaped_at == bytes.size();
+}
+
+void DocumentCheck::take_records(std::string_view bytes) {
+  std::uint64_t at = size_;
+  if (at < tsv_header.size()) {
+    const std::size_t header = std::min<std::size_t>(bytes.size(), tsv_header.size() - at);
+    bytes.remove_prefix(header);
+    at += header;
+    record_at_ = tsv_header.size();
+  }
+  while (!bytes.empty() && record_fault_.empty()) {
+    const std::size_t end = std::min(bytes.find('\n'), bytes.size());
+    const std::string_view part = bytes.substr(0, end);
+    for (std::size_t tab = part.find('\t'); tab != std::string_view::npos; tab = part.find('\t', tab + 1)) ++tabs_;
+    if (const std::uint64_t into = at - record_at_; into < urn.size()) {
+      const std::size_t compared = std::min<std::size_t>(part.size(), urn.size() - into);
+      urn_ = urn_ && part.substr(0, compared) == urn.substr(into, compared);
+    }
+    if (end == bytes.size()) return;
+    if (tabs_ != 2) {
+      record_fault_ = "a record without three fields" + at_byte(record_at_);
+    } else if (!urn_ || at + end - record_at_ < urn.size()) {
+      record_fault_ = "a record without a URN" + at_byte(record_at_);
+    }
+    bytes.remove_prefix(end + 1);
+    at += end + 1;
+    record_at_ = at, tabs_ = 0, urn_ = true;
+  }
+}
+
+std::string DocumentCheck::verdict() const {
+  const std::string utf8 = pending_ > 0 && utf8_fault_.empty() ? "not UTF-8" + at_byte(sequence_at_) : utf8_fault_;
+  switch (format_) {
+    case Format::rtf:
+      if (!head_.starts_with(rtf_heading)) return "no RTF heading";
+      if (!brace_fault_.empty()) return brace_fault_;
+      if (depth_ != 0) return std::to_string(depth_) + " group(s) left open";
+      return "";
+    case Format::html:
+      if (!head_.starts_with(html_heading)) return "no HTML heading";
+      if (!tail_.ends_with(html_ending)) return "no HTML ending";
+      return utf8;
+    case Format::text:
+      if (!tail_.ends_with('\n')) return "no line feed at the end";
+      return utf8;
+    case Format::tsv:
+      if (!head_.starts_with(tsv_header)) return "no header line";
+      if (!tail_.ends_with('\n')) return "no line feed at the end";
+      if (!record_fault_.empty()) return record_fault_;
+      return utf8;
+  }
   return "";
 }
 
+std::string check_html(std::string_view document) { return check_document(document, Format::html); }
+std::string check_rtf(std::string_view document) { return check_document(document, Format::rtf); }
+std::string check_text(std::string_view document) { return check_document(document, Format::text); }
+std::string check_tsv(std::string_view document) { return check_document(document, Format::tsv); }
+
 std::string check_document(std::string_view document, Format format) {
-  switch (format) {
-    case Format::rtf: return check_rtf(document);
-    case Format::html: return check_html(document);
-    case Format::text: return check_text(document);
-    case Format::tsv: return check_tsv(document);
-  }
-  return "";
+  DocumentCheck check(format);
+  check.take(document);
+  return check.verdict();
 }
 
 std::string check_messages(std::string_view messages) {

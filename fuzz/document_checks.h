@@ -2,12 +2,60 @@
 // document and messages of whole lines.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "output/format.h"
 
 namespace scrivel::checks {
+
+// Holds a document to the rule of its format as it is written, a buffer at
+// a time: it keeps a few bytes of state rather than the document, so that a
+// document of any size is checked whole in the same small memory.
+class DocumentCheck {
+ public:
+  explicit DocumentCheck(Format format) : format_(format) {}
+  // Takes the document's next bytes.
+  void take(std::string_view bytes);
+  // "" when the bytes taken, as a whole document, hold the rule, else what
+  // is wrong.
+  std::string verdict() const;
+  // How many bytes were taken.
+  std::uint64_t size() const { return size_; }
+
+ private:
+  void take_utf8(std::string_view bytes);
+  void take_braces(std::string_view bytes);
+  void take_records(std::string_view bytes);
+
+  Format format_;
+  std::uint64_t size_ = 0;  // of the bytes taken
+  std::string head_;        // their first bytes, as many as the longest heading
+  std::string tail_;        // their last bytes, as many as the longest ending
+
+  // UTF-8: the sequence started at `sequence_at_` still needs `pending_`
+  // bytes, the next of them within [low_, high_].
+  int pending_ = 0;
+  unsigned char low_ = 0, high_ = 0;
+  std::uint64_t sequence_at_ = 0;
+  std::string utf8_fault_;
+
+  // RTF: the unescaped braces open, whether the next byte is escaped, and
+  // where the braces came back to none.
+  std::int64_t depth_ = 0;
+  bool escaped_ = false;
+  std::optional<std::uint64_t> closed_at_;
+  std::string brace_fault_;
+
+  // tsv: where the record being taken starts, its tabs so far, and whether
+  // its bytes so far agree with a URN of the work.
+  std::uint64_t record_at_ = 0;
+  std::size_t tabs_ = 0;
+  bool urn_ = true;
+  std::string record_fault_;
+};
 
 // Each returns "" when the rule holds, else what is wrong.
 

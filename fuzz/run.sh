@@ -17,7 +17,7 @@ for target in "${targets[@]}"; do
   cp "$root/fuzz/corpus/$target/"* "$corpus/"
   log=$out/$target/log
   echo "== $target: ${seconds}s"
-  if ! (cd "$out/$target" && "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" $(limits "$target") \
+  if ! (cd "$out/$target" && "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" $(limits "$target") "${schedule[@]}" \
         -print_final_stats=1 -artifact_prefix="$out/$target/" "$corpus" >"$log" 2>&1); then
     status=1
     tail -n 40 "$log"
