@@ -242,12 +242,13 @@ std::string errors_of(const std::string& path, bool empty, const WorkList& list)
 
 std::string prefix_tail(const Settings& settings) { return settings.prefix.substr(settings.prefix.rfind('/') + 1); }
 
-// Each work of each author file named, with what the corpus's tables say
-// of it, in tab-separated lines or in JSON lines.
-int list_command(const Options& options, const Settings& settings, Console& console) {
+// Calls `each` with every author file that a listing covers, once each,
+// and the file's bytes; names a file that cannot be read. Returns the
+// listing's exit status: 1 when a file failed, or standard output did; 128
+// + the signal that stopped it.
+template <typename Each>
+int for_each_author_file(const Options& options, const Settings& settings, Console& console, Each each) {
   int status = 0;
-  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
-  if (!options.json) console.out << list_header;
   std::set<int> listed;
   for (const Target& target : targets_of(options, settings)) {
     if (!listed.insert(target.author).second) continue;
@@ -259,43 +260,40 @@ int list_command(const Options& options, const Settings& settings, Console& cons
       status = 1;
       continue;
     }
-    const WorkList list = list_works(file->bytes());
-    for (const ListedWork& work : list.works) {
-      const WorkRecord record = record_of(target.author, work, catalogue);
-      options.json ? write_json(console.out, record) : write_tsv(console.out, record);
-    }
-    if (!list.errors.empty()) {
-      console.err << errors_of(path, file->bytes().empty(), list);
-      status = 1;
-    }
+    if (!each(target.author, path, file->bytes())) status = 1;
     if (output_failed(console)) return 1;
     if (console.stop.load() != 0) return 128 + console.stop.load();
   }
   return output_failed(console) ? 1 : status;
 }
 
+// Each work of each author file named, with what the corpus's tables say
+// of it, in tab-separated lines or in JSON lines.
+int list_command(const Options& options, const Settings& settings, Console& console) {
+  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  if (!options.json) console.out << list_header;
+  return for_each_author_file(options, settings, console,
+                              [&](int author, const std::string& path, std::string_view bytes) {
+                                const WorkList list = list_works(bytes);
+                                for (const ListedWork& work : list.works) {
+                                  const WorkRecord record = record_of(author, work, catalogue);
+                                  options.json ? write_json(console.out, record) : write_tsv(console.out, record);
+                                }
+                                if (list.errors.empty()) return true;
+                                console.err << errors_of(path, bytes.empty(), list);
+                                return false;
+                              });
+}
+
 // Each author file named, with its name in the author table and the number of its works.
 int authors_command(const Options& options, const Settings& settings, Console& console) {
-  int status = 0;
   const Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
   if (!options.json) console.out << authors_header;
-  std::set<int> listed;
-  for (const Target& target : targets_of(options, settings)) {
-    if (!listed.insert(target.author).second) continue;
-    const std::string path = settings.path_of(target.author);
-    std::string why;
-    const std::optional<MappedFile> file = MappedFile::open(path, why);
-    if (!file) {
-      console.err << "scrivel-corpus: Cannot open file: " << path << " (" << why << ")\n";
-      status = 1;
-      continue;
-    }
-    const AuthorRecord record = author_record_of(target.author, list_works(file->bytes()).works.size(), catalogue);
+  return for_each_author_file(options, settings, console, [&](int author, const std::string&, std::string_view bytes) {
+    const AuthorRecord record = author_record_of(author, list_works(bytes).works.size(), catalogue);
     options.json ? write_json(console.out, record) : write_tsv(console.out, record);
-    if (output_failed(console)) return 1;
-    if (console.stop.load() != 0) return 128 + console.stop.load();
-  }
-  return output_failed(console) ? 1 : status;
+    return true;
+  });
 }
 
 // The works a conversion covers, each once: those named, and every work of
