@@ -55,14 +55,7 @@ def save_author_file(data):
 
 # The first 237 bytes of the ID table of author 0005, as the format
 # description prints them: cut off after work 2's section, with no end entry.
-SAMPLE_ID_TABLE = bytes.fromhex(
-    "0101910000ef80b0b0b0b5ff10001426315468656f63726974757326204275636f6c2e"
-    "02008e0000ef81b0b0b1ff1001074964796c6c69611101054964796c6c1100046c696e"
-    "6503000008910a8b81870a9088f70a9488a10a9088e00a9788a10a9088900a988a8890"
-    "0a988c888f0a988e88a90a9088e10a9088db0a908b81830a989588950a9088d70a8b81"
-    "df0a989888ce0a9088c60a8b81da0a989b88a40a989f87098aa1a8bfa9ff0d0000918f"
-    "f4ff02003c0014ef81b0b0b2ff10010b4570696772616d6d6174611101074570696772"
-    "616d1100046c696e6503001408910a999baa8209840d00149ff4ff")
+SAMPLE_ID_TABLE = (ROOT / "tools" / "authorfile" / "samples" / "tlg0005-head.idt").read_bytes()
 
 SYNONYM, REMARKS, FILE_SIZE, LANGUAGE = 0x80, 0x81, 0x82, 0x83
 

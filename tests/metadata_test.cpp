@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -24,14 +26,10 @@ std::string from_hex(std::string_view hex) {
 
 // The first 237 bytes of the ID table of author 0005 (Theocritus), as the
 // format description prints them.
-const std::string sample = from_hex(
-    "0101910000ef80b0b0b0b5ff10001426315468656f63726974757326204275636f6c2e"
-    "02008e0000ef81b0b0b1ff1001074964796c6c69611101054964796c6c1100046c696e"
-    "6503000008910a8b81870a9088f70a9488a10a9088e00a9788a10a9088900a988a8890"
-    "0a988c888f0a988e88a90a9088e10a9088db0a908b81830a989588950a9088d70a8b81"
-    "df0a989888ce0a9088c60a8b81da0a989b88a40a989f87098aa1a8bfa9ff0d0000918f"
-    "f4ff02003c0014ef81b0b0b2ff10010b4570696772616d6d6174611101074570696772"
-    "616d1100046c696e6503001408910a999baa8209840d00149ff4ff");
+const std::string sample = [] {
+  std::ifstream in(AUTHORFILE_SAMPLES_DIR "/tlg0005-head.idt", std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}();
 
 TEST(IdTable, ReadsTheSampleOfTheFormatDescription) {
   ASSERT_EQ(sample.size(), 237u);
