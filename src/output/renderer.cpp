@@ -69,7 +69,6 @@ void Renderer::write_reference_line(Reference reference, std::string_view line_e
     std::memcpy(next, blanks.data(), blanks.size());
     out_.advance_to(next + blanks.size());
   }
-  care_before_text_ = false;
 }
 
 std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalization, Writer& out,
