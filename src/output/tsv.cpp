@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "output/passage.h"
 #include "output/plain.h"
 #include "output/reference.h"
 #include "output/renderers.h"
@@ -23,31 +24,6 @@ constexpr std::array<std::string_view, 256> bytes = [] {
   return forms;
 }();
 
-// A passage's values keep ASCII letters and digits; every other byte is
-// percent-encoded, since CTS reserves ".", ":", "@", "#", "[", "]" and "-".
-// A byte above 0x7F is no character, and stands as the replacement character.
-constexpr std::string_view hex_digits = "0123456789ABCDEF";
-char* put_urn_value(char* out, std::string_view value) {
-  for (const char ch : value) {
-    const byte b = static_cast<byte>(ch);
-    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
-      *out++ = ch;
-    } else if (b >= 0x80) {
-      out = std::copy_n("%EF%BF%BD", 9, out);
-    } else {
-      *out++ = '%';
-      *out++ = hex_digits[b >> 4];
-      *out++ = hex_digits[b & 0xF];
-    }
-  }
-  return out;
-}
-
-// Whether a line's value belongs in the passage: a given number, a letter or a text.
-bool in_passage(const CiteLevel& line) {
-  return line.number > 0 || line.text[0] != '\0' || line.form == CiteLevel::Form::number_letter;
-}
-
 class TsvRenderer final : public PlainRenderer {
  public:
   TsvRenderer(Writer& out, Normalization normalization, DocumentSource source) : PlainRenderer(out, normalization) {
@@ -62,10 +38,9 @@ class TsvRenderer final : public PlainRenderer {
   }
   void end() override { end_record(); }
 
-  // The line code 0x80 is the next line: the line's number plus one, with
-  // its letter or text dropped. Before the first citation there is no line
-  // to count from. A line-break character inside the text starts no line of
-  // the edition: it is a blank, as a tab is.
+  // Before the first citation there is no line to count from. A line-break
+  // character inside the text starts no line of the edition: it is a
+  // blank, as a tab is.
   void line_break(Break kind) override {
     if (kind == Break::in_text) {
       out_.put(' ');
@@ -76,40 +51,26 @@ class TsvRenderer final : public PlainRenderer {
       start_unplaced_record();
       return;
     }
-    ++line_.number;
-    line_.form = CiteLevel::Form::number;
-    line_.text[0] = '\0';
-    start_record(reference_.with_line(line_));
+    passage_.next_line();
+    start_record(reference_.with_line(passage_.line()));
   }
   void citation(const Citation& citation) override {
     end_record();
     cited_ = true;
-    if (citation.changed != Level::line || upper_passage_.empty()) keep_upper_passage(citation);
-    keep_line(citation[Level::line]);
+    if (passage_.cite(citation)) keep_upper_passage();
     start_record(reference_.of(citation));
   }
 
  private:
   void ascii(byte b) override { out_.write(bytes[b]); }
 
-  void keep_upper_passage(const Citation& citation) {
+  void keep_upper_passage() {
     upper_passage_ = urn_prefix_;
     for (const Level level : {Level::x, Level::y, Level::z}) {
-      if (!shows(citation, level)) continue;
+      if (!passage_.holds(level)) continue;
       if (upper_passage_.size() > urn_prefix_.size()) upper_passage_ += '.';
-      const CiteLevel& value = citation[level];
-      const std::string_view shown = level == Level::x ? value_of(CiteLevel{value.number}) : value_of(value);
-      upper_passage_.append(encoded_, put_urn_value(encoded_, shown));
+      upper_passage_ += passage_.value(level);
     }
-  }
-  std::string_view value_of(const CiteLevel& level) {
-    return {value_, static_cast<std::size_t>(put_value(value_, level) - value_)};
-  }
-  void keep_line(const CiteLevel& line) {
-    line_.number = line.number;
-    line_.form = line.form;
-    line_.letter = line.letter;
-    if (line.text[0] != '\0' || line_.text[0] != '\0') std::strcpy(line_.text, line.text);
   }
 
   // A record: its URN, its citation without the brackets, and then its text.
@@ -117,17 +78,17 @@ class TsvRenderer final : public PlainRenderer {
   // buffer in one step: they fit the least room a buffer has.
   void start_record(Reference reference) {
     const bool upper_levels = upper_passage_.size() > urn_prefix_.size();
-    const bool line = in_passage(line_);
+    const bool line = passage_.holds_line();
     if (!upper_levels && !line) {
       start_unplaced_record();
       return;
     }
     const std::string_view shown = reference.text.substr(1, reference.text.size() - 2);
-    char* next = out_.reserve(upper_passage_.size() + 1 + sizeof encoded_ + 2 + shown.size());
+    char* next = out_.reserve(upper_passage_.size() + 1 + Passage::value_room + 2 + shown.size());
     next = std::copy(upper_passage_.begin(), upper_passage_.end(), next);
     if (line) {
       if (upper_levels) *next++ = '.';
-      next = put_line_value(next);
+      next = passage_.put_line(next);
     }
     *next++ = '\t';
     if (reference.plain) {
@@ -141,11 +102,6 @@ class TsvRenderer final : public PlainRenderer {
     }
     record_start_ = 0;
   }
-  // A number alone, as most lines have, needs no encoding.
-  char* put_line_value(char* out) {
-    if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
-    return put_urn_value(out, value_of(line_));
-  }
   // A record without a passage, written in one piece so that it can be taken
   // back whole when no text follows: such a line is no line of the edition.
   void start_unplaced_record() {
@@ -157,9 +113,11 @@ class TsvRenderer final : public PlainRenderer {
     record_start_ = out_.position() - size;
     text_start_ = out_.position();
   }
+  // Where the buffer was handed on in between, the empty record stays.
   void end_record() {
-    if (record_start_ != 0 && out_.position() == text_start_) {
-      out_.take_back(text_start_ - record_start_);
+    const std::size_t record_size = text_start_ - record_start_;
+    if (record_start_ != 0 && out_.position() == text_start_ && out_.holds_last(record_size)) {
+      out_.take_back(record_size);
     } else {
       out_.put('\n');
     }
@@ -167,13 +125,11 @@ class TsvRenderer final : public PlainRenderer {
 
   std::string urn_prefix_;     // urn:cts:greekLit:tlgAAAA.tlgWWW:
   std::string upper_passage_;  // the prefix and the levels above the line
-  CiteLevel line_;             // the line of the record being written
+  Passage passage_;
   bool cited_ = false;
   std::uint64_t record_start_ = 0;  // where a record without a passage began, 0 for any other
   std::uint64_t text_start_ = 0;
   ReferenceText reference_;
-  char value_[CiteLevel::text_size + 16];
-  char encoded_[9 * (CiteLevel::text_size + 16)];
 };
 
 }  // namespace

@@ -52,6 +52,11 @@ class Writer {
   std::uint64_t position() const { return handed_ + static_cast<std::uint64_t>(next_ - lent_.data()); }
   // Takes back the last `n` bytes, which must lie in the buffer being filled.
   void take_back(std::size_t n) { next_ -= n; }
+  // Whether the last `n` bytes lie in the buffer being filled, so that they
+  // can be taken back or looked at.
+  bool holds_last(std::size_t n) const { return n <= static_cast<std::size_t>(next_ - lent_.data()); }
+  // The last byte written, where holds_last(1).
+  char last() const { return next_[-1]; }
 
  private:
   void next_buffer();

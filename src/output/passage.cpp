@@ -1,0 +1,75 @@
+#include "output/passage.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "byte.h"
+#include "output/reference.h"
+
+namespace scrivel {
+namespace {
+
+constexpr std::string_view hex_digits = "0123456789ABCDEF";
+
+char *put_urn_value(char *out, std::string_view value) {
+  for (const char ch : value) {
+    const byte b = static_cast<byte>(ch);
+    if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
+      *out++ = ch;
+    } else if (b >= 0x80) {
+      out = std::copy_n("%EF%BF%BD", 9, out);
+    } else {
+      *out++ = '%';
+      *out++ = hex_digits[b >> 4];
+      *out++ = hex_digits[b & 0xF];
+    }
+  }
+  return out;
+}
+
+// A level's value as a reference shows it, then encoded for the URN.
+char *put_encoded(char *out, const CiteLevel &level) {
+  char shown[CiteLevel::text_size + 16];
+  return put_urn_value(out, {shown, static_cast<std::size_t>(put_value(shown, level) - shown)});
+}
+
+}  // namespace
+
+bool Passage::cite(const Citation &citation) {
+  keep_line(citation[Level::line]);
+  if (citation.changed == Level::line && known_) return false;
+  known_ = true;
+  char encoded[value_room];
+  for (const Level level : {Level::x, Level::y, Level::z}) {
+    Upper &upper = upper_[static_cast<int>(level)];
+    const CiteLevel &given = citation[level];
+    upper.held = shows(citation, level);
+    upper.value.assign(encoded, put_encoded(encoded, level == Level::x ? CiteLevel{given.number} : given));
+  }
+  return true;
+}
+
+void Passage::next_line() {
+  ++line_.number;
+  line_.form = CiteLevel::Form::number;
+  line_.text[0] = '\0';
+}
+
+bool Passage::holds_line() const {
+  return line_.number > 0 || line_.text[0] != '\0' || line_.form == CiteLevel::Form::number_letter;
+}
+
+// A number alone, as most lines have, needs no encoding.
+char *Passage::put_line(char *out) const {
+  if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
+  return put_encoded(out, line_);
+}
+
+void Passage::keep_line(const CiteLevel &line) {
+  line_.number = line.number;
+  line_.form = line.form;
+  line_.letter = line.letter;
+  if (line.text[0] != '\0' || line_.text[0] != '\0') std::strcpy(line_.text, line.text);
+}
+
+}  // namespace scrivel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "output/citation.h"
+
+namespace scrivel {
+
+// The passage of a CTS URN: the values of the levels, each as a URN writes
+// it. A value keeps ASCII letters and digits and percent-encodes every other
+// byte, since CTS reserves ".", ":", "@", "#", "[", "]" and "-": so no value
+// holds the "." that joins them. A byte above 0x7F is no character, and
+// stands as the replacement character.
+class Passage {
+ public:
+  // Room for the line's value, percent-encoded.
+  static constexpr std::size_t value_room = 9 * (CiteLevel::text_size + 16);
+
+  // Takes a citation's levels. Those above the line are taken again only
+  // when a code changed one of them (or at the first citation): returns
+  // whether they were.
+  bool cite(const Citation &citation);
+  // The line code 0x80 is the next line: the line's number plus one, with
+  // its letter or text dropped.
+  void next_line();
+
+  // A level above the line: whether the URN holds it (x when given, y and z
+  // when they have a number or a text), and its value, which x gives by its
+  // number alone.
+  bool holds(Level level) const { return upper_[static_cast<int>(level)].held; }
+  std::string_view value(Level level) const { return upper_[static_cast<int>(level)].value; }
+  // Whether the line's value belongs in the passage: a given number, a
+  // letter or a text; and that value, written at `out` (room: value_room).
+  bool holds_line() const;
+  char *put_line(char *out) const;
+  const CiteLevel &line() const { return line_; }
+
+ private:
+  struct Upper {
+    bool held = false;
+    std::string value;
+  };
+  void keep_line(const CiteLevel &line);
+
+  std::array<Upper, 3> upper_;
+  bool known_ = false;
+  CiteLevel line_;
+};
+
+}  // namespace scrivel
