@@ -15,9 +15,12 @@ constexpr int max_author = 9999;
 
 int convert_work(InputFile& author_file, const Request& request, FileSystem& documents, Messages& messages) {
   messages.printf("reading %s work %d\n", request.path.c_str(), request.work);
+  std::optional<Edition> edition;
+  if (request.format == Format::tei)
+    edition = edition_of(author_file, request.author, request.work, request.names, request.lines);
   ByteSource source(author_file, messages);
   if (!source.find_work(request.work)) return 0;
-  const DocumentSource origin{request.author, request.work};
+  const DocumentSource origin{request.author, request.work, edition ? &*edition : nullptr};
   Writer writer(documents, messages, document_name(request.format, request.author, request.work));
   writer.open();
   const std::unique_ptr<Renderer> renderer = make_renderer(request.format, request.normalization, writer, origin);
@@ -42,6 +45,8 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
   request.format = config.format;
   request.normalization = default_normalization(config.format);
   request.path = config.directory + author_file_name(request.author);
+  if (request.format == Format::tei)
+    request.names = names_in_corpus(files, config.directory, request.author, request.work);
   const std::unique_ptr<InputFile> input = files.open_input(request.path);
   if (!input) {
     messages.printf("Cannot open file: %s\n", request.path.c_str());
@@ -88,7 +93,7 @@ std::string plain_text_of_name(std::string_view beta_code) {
   std::string file = "\xEF\x80\xB0\xB0\xB0\xB0\xFF\xEF\x81\xB0\xB0\xB1\xFF&`";
   for (const char ch : beta_code) file += static_cast<unsigned char>(ch) > 0x7F ? '?' : ch;
   file += "\xF0\xFE";
-  std::string text = convert(file, {0, 1, Format::text, Normalization::nfc, "name"}).document;
+  std::string text = convert(file, {0, 1, Format::text, Normalization::nfc, "name", {}, {}}).document;
   if (text.ends_with('\n')) text.pop_back();
   for (char& ch : text)
     if (ch == '\n') ch = ' ';

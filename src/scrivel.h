@@ -1,10 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "edition.h"
 #include "files.h"
 #include "messages.h"
 #include "output/format.h"
@@ -12,13 +14,17 @@
 namespace scrivel {
 
 // One work to convert: whose it is, which it is, the form of its document,
-// and the author file's path as the messages name it.
+// and the author file's path as the messages name it. A TEI edition also
+// takes the names the corpus's tables give, and may be told to hold its
+// lines as verse or as prose whatever the work's levels.
 struct Request {
   int author = 1;
   int work = 1;
   Format format = Format::rtf;
   Normalization normalization = Normalization::none;
   std::string path;
+  WorkNames names;
+  std::optional<LineForm> lines;
 };
 
 // What a conversion came to: the exit status the program would end with,

@@ -83,7 +83,7 @@ void expect_whole(const fs::path& directory, const std::string& author_data) {
   for (const std::string& name : documents_in(directory)) {
     const int work = std::stoi(name.substr(name.find('_') + 1));
     const Conversion alone =
-        scrivel::convert(author_data, {author, work, Format::html, Normalization::none, author_path});
+        scrivel::convert(author_data, {author, work, Format::html, Normalization::none, author_path, {}, {}});
     EXPECT_TRUE(read_file(directory / name) == alone.document) << name << " is not the whole document";
     EXPECT_EQ(read_file(directory / (stem_of(work) + ".log")), alone.messages) << name;
   }
@@ -215,7 +215,7 @@ TEST_F(CorpusFaults, AFullDiskFailsTheWorksWithoutRoomAndKeepsTheEarlierOnesWhol
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   add_author(author_file(6, 150'000));
   const std::size_t document_size =
-      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path}).document.size();
+      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path, {}, {}}).document.size();
   const SmallDisk disk("full", document_size * 5 / 2);
   if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();
 
@@ -242,7 +242,7 @@ TEST_F(CorpusFaults, ALogWithoutRoomFailsTheWork) {
   if (::geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root";
   add_author(author_file(1, 150'000));
   const std::string document =
-      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path}).document;
+      scrivel::convert(author_data_, {author, 1, Format::html, Normalization::none, author_path, {}, {}}).document;
   const std::size_t page = ::sysconf(_SC_PAGESIZE);
   const SmallDisk disk("full", (document.size() + page - 1) / page * page);
   if (!disk.error().empty()) GTEST_SKIP() << "cannot mount a tmpfs here: " << disk.error();

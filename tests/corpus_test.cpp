@@ -136,7 +136,7 @@ TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
        std::vector<std::tuple<int, int, Bytes>>{{7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
     const std::string stem = "out/sv" + std::to_string(author) + "_" + std::to_string(work);
     const Conversion alone = scrivel::convert(
-        to_string(file), {author, work, Format::rtf, Normalization::none, "corpus/" + tlg_name(author)});
+        to_string(file), {author, work, Format::rtf, Normalization::none, "corpus/" + tlg_name(author), {}, {}});
     EXPECT_EQ(read_file(stem + ".rtf"), alone.document) << stem;
     EXPECT_EQ(read_file(stem + ".log"), alone.messages) << stem;
   }
@@ -295,7 +295,7 @@ TEST_F(Corpus, ConvertsIntoEachFormatAndNormalization) {
     const Outcome batch = run(args);
     EXPECT_EQ(batch.status, 0) << batch.err;
     const Conversion alone =
-        scrivel::convert(to_string(file), {3, 1, c.format, c.normalization, "corpus/" + tlg_name(3)});
+        scrivel::convert(to_string(file), {3, 1, c.format, c.normalization, "corpus/" + tlg_name(3), {}, {}});
     EXPECT_EQ(read_file("out/sv3_1" + std::string(extension_of(c.format))), alone.document);
   }
   EXPECT_NE(read_file("out/sv3_1.tsv"), read_file("out/sv3_1.txt"));

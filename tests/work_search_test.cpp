@@ -210,7 +210,7 @@ Conversion convert_recorded(RecordingInput& input, int work) {
   MemoryFiles documents;
   std::ostringstream messages;
   Conversion result;
-  result.outcome = convert(input, {1, work, Format::html, Normalization::none, "tlg0001.txt"}, documents, messages);
+  result.outcome = convert(input, {1, work, Format::html, Normalization::none, "tlg0001.txt", {}, {}}, documents, messages);
   result.messages = messages.str();
   if (!documents.outputs.empty()) result.document = documents.outputs.begin()->second;
   return result;

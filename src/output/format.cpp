@@ -11,11 +11,12 @@ struct FormatName {
   std::string_view extension;
 };
 
-constexpr std::array<FormatName, 4> formats = {{
+constexpr std::array<FormatName, 5> formats = {{
     {Format::rtf, "rtf", ".rtf"},
     {Format::html, "html", ".html"},
     {Format::text, "text", ".txt"},
     {Format::tsv, "tsv", ".tsv"},
+    {Format::tei, "tei", ".xml"},
 }};
 
 }  // namespace

@@ -78,6 +78,7 @@ std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalizati
     case Format::html: return make_html_renderer(out, normalization, source);
     case Format::text: return make_text_renderer(out, normalization);
     case Format::tsv: return make_tsv_renderer(out, normalization, source);
+    case Format::tei: return make_tei_renderer(out, normalization, source);
   }
   return nullptr;
 }

@@ -8,6 +8,7 @@
 
 #include "greek/letters.h"
 #include "output/citation.h"
+#include "output/edition.h"
 #include "output/format.h"
 #include "output/nfc.h"
 #include "output/reference.h"
@@ -172,10 +173,12 @@ class Renderer {
   const Normalization normalization_;
 };
 
-// Where a document comes from, for its heading, its records and its name.
+// Where a document comes from, for its heading, its records and its name;
+// a TEI edition also says what `edition` holds.
 struct DocumentSource {
   int author;
   int work;
+  const Edition* edition = nullptr;
 };
 
 // The renderer of a format, writing through `out`.

@@ -10,11 +10,12 @@ namespace scrivel::testing {
 namespace {
 
 // The sections of the documents, by name.
-constexpr std::array<std::pair<std::string_view, Format>, 4> document_sections = {{
+constexpr std::array<std::pair<std::string_view, Format>, 5> document_sections = {{
     {"--- html", Format::html},
     {"--- rtf", Format::rtf},
     {"--- text", Format::text},
     {"--- tsv", Format::tsv},
+    {"--- tei", Format::tei},
 }};
 
 constexpr std::string_view author_line = "~author";
