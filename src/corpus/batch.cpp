@@ -9,11 +9,13 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <system_error>
 #include <thread>
 
+#include "corpus/capitains.h"
 #include "files.h"
 #include "scrivel.h"
 
@@ -32,19 +34,19 @@ fs::path temporary_name(const fs::path& final_path) {
   return final_path.parent_path() / name;
 }
 
-// The document of one conversion, created under a temporary name; `commit`
-// gives it its own name, and what is not committed is removed.
+// The document of one conversion, created under a temporary name beside
+// the name the batch gives it; `commit` gives it that name, and what is not
+// committed is removed.
 class StagedDocument : public FileSystem {
  public:
-  explicit StagedDocument(fs::path out) : out_(std::move(out)) {}
+  explicit StagedDocument(fs::path final_path) : final_(std::move(final_path)) {}
   ~StagedDocument() override { discard(); }
   StagedDocument(const StagedDocument&) = delete;
   StagedDocument& operator=(const StagedDocument&) = delete;
 
   std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
-  std::unique_ptr<OutputFile> create_output(const std::string& name) override {
-    final_ = out_ / name;
+  std::unique_ptr<OutputFile> create_output(const std::string&) override {
     temporary_ = temporary_name(final_);
     return disk_.create_output(temporary_.string());
   }
@@ -64,7 +66,6 @@ class StagedDocument : public FileSystem {
   }
 
  private:
-  fs::path out_;
   fs::path final_;
   fs::path temporary_;
   // The batch keeps the cores busy with conversions: no writer threads.
@@ -98,6 +99,23 @@ std::string removal_of_earlier(const fs::path& document) {
   return "; removed the earlier " + document.string();
 }
 
+// The same for every file of the work: in the CapiTainS layout, its
+// __cts__.xml goes with its edition, and its directory when that is left empty.
+std::string removal_of_earlier(const Job& job, const BatchSettings& settings, const fs::path& document) {
+  std::string removed = removal_of_earlier(document);
+  if (settings.layout != Layout::capitains) return removed;
+  const fs::path directory = capitains::work_directory(settings.out, job.author, job.work);
+  removed += removal_of_earlier(capitains::metadata_path(directory));
+  std::error_code ignored;
+  if (fs::is_empty(directory, ignored)) fs::remove(directory, ignored);
+  return removed;
+}
+
+fs::path document_path(const Job& job, const BatchSettings& settings) {
+  if (settings.layout == Layout::capitains) return capitains::edition_path(settings.out, job.author, job.work);
+  return settings.out / document_name(settings.format, job.author, job.work);
+}
+
 // What became of one work of the batch, and what went wrong, for standard error.
 struct JobResult {
   enum class Kind { converted, warned, failed } kind;
@@ -106,17 +124,21 @@ struct JobResult {
 
 JobResult convert_job(const Job& job, const BatchSettings& settings) {
   std::ostringstream printed;
-  StagedDocument document(settings.out);
+  const fs::path final_document = document_path(job, settings);
+  StagedDocument document(final_document);
   Outcome outcome{1, {}};
   DiskFiles disk;
   if (const std::unique_ptr<InputFile> input = disk.open_input(job.path)) {
-    outcome =
-        convert(*input, {job.author, job.work, settings.format, settings.normalization, job.path}, document, printed);
+    // A directory that cannot be made leaves the document uncreated, which the conversion reports.
+    std::error_code ignored;
+    if (settings.layout == Layout::capitains) fs::create_directories(final_document.parent_path(), ignored);
+    const Request request{job.author, job.work, settings.format, settings.normalization,
+                          job.path,   job.names, settings.lines};
+    outcome = convert(*input, request, document, printed);
   } else {
     printed << "Cannot open file: " << job.path << "\n";
     outcome.reports.fatal_message = "Cannot open file: " + job.path;
   }
-  const fs::path final_document = settings.out / document_name(settings.format, job.author, job.work);
   const fs::path log = settings.out / ("sv" + std::to_string(job.author) + "_" + std::to_string(job.work) + ".log");
   // A work that ended early has no document, even with status 0 (a work
   // that is not in the file).
@@ -126,15 +148,21 @@ JobResult convert_job(const Job& job, const BatchSettings& settings) {
   // The log is part of the work's result: a work whose log cannot be
   // written fails, and leaves no document.
   const std::error_code unlogged = write_whole(log, settings.config_note + printed.str());
-  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message + removal_of_earlier(final_document)};
+  const std::string removed = failed || unlogged ? removal_of_earlier(job, settings, final_document) : "";
+  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message + removed};
   if (unlogged) {
     document.discard();
-    return {JobResult::Kind::failed,
-            "cannot write " + log.string() + ": " + unlogged.message() + removal_of_earlier(final_document)};
+    return {JobResult::Kind::failed, "cannot write " + log.string() + ": " + unlogged.message() + removed};
   }
   if (const std::error_code unnamed = document.commit())
     return {JobResult::Kind::failed, "cannot give the document its name " + final_document.string() + ": " +
-                                         unnamed.message() + removal_of_earlier(final_document)};
+                                         unnamed.message() + removal_of_earlier(job, settings, final_document)};
+  if (settings.layout == Layout::capitains) {
+    const fs::path metadata = capitains::metadata_path(final_document.parent_path());
+    if (const std::error_code unwritten = write_whole(metadata, capitains::work_metadata(job.author, job.work, job.names)))
+      return {JobResult::Kind::failed, "cannot write " + metadata.string() + ": " + unwritten.message() +
+                                           removal_of_earlier(job, settings, final_document)};
+  }
   return {outcome.reports.has_reports() ? JobResult::Kind::warned : JobResult::Kind::converted, ""};
 }
 
@@ -169,6 +197,33 @@ class Progress {
   double bytes_done_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// Writes the __cts__.xml of every author of the jobs who has a work in the
+// tree, and removes that of one who has none left. Returns how many could
+// not be written, each named on `err`.
+int name_text_groups(const std::vector<Job>& jobs, const fs::path& out, std::ostream& err) {
+  std::map<int, const WorkNames*> authors;
+  for (const Job& job : jobs) authors.emplace(job.author, &job.names);
+  int unwritten = 0;
+  for (const auto& [author, names] : authors) {
+    const fs::path directory = capitains::author_directory(out, author);
+    const fs::path metadata = capitains::metadata_path(directory);
+    std::error_code error;
+    bool has_work = false;
+    for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error))
+      has_work = has_work || fs::exists(capitains::metadata_path(entry->path()), error);
+    if (!has_work) {
+      fs::remove(metadata, error);
+      fs::remove(directory, error);  // only where it is empty
+      continue;
+    }
+    if (const std::error_code failure = write_whole(metadata, capitains::text_group_metadata(author, *names))) {
+      err << "scrivel-corpus: cannot write " << metadata.string() << ": " << failure.message() << "\n";
+      ++unwritten;
+    }
+  }
+  return unwritten;
+}
 
 }  // namespace
 
@@ -235,6 +290,7 @@ BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& se
   });
   progress.finish();
   summary.not_started = static_cast<int>(jobs.size()) - summary.converted - summary.failed;
+  if (settings.layout == Layout::capitains) summary.unnamed_groups = name_text_groups(jobs, settings.out, console.err);
   return summary;
 }
 

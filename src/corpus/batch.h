@@ -3,10 +3,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "corpus/corpus.h"
+#include "corpus/options.h"
+#include "edition.h"
 #include "output/format.h"
 
 namespace scrivel::corpus {
@@ -17,12 +20,15 @@ struct Job {
   int work = 0;
   std::string path;  // of the author file, as the messages name it
   std::uint64_t bytes = 0;
+  WorkNames names;  // what the tables name, for a TEI edition
 };
 
 // What every conversion of a batch shares.
 struct BatchSettings {
   Format format = Format::rtf;
   Normalization normalization = Normalization::none;
+  std::optional<LineForm> lines;  // of every TEI edition, where given
+  Layout layout = Layout::flat;
   std::string config_note;  // printed before each work's messages
   std::filesystem::path out;
   int jobs = 1;
@@ -33,6 +39,7 @@ struct BatchSummary {
   int with_warnings = 0;
   int failed = 0;
   int not_started = 0;      // left when a signal stopped the batch
+  int unnamed_groups = 0;   // text groups whose __cts__.xml could not be written
   std::uint64_t bytes = 0;  // of the works done
 };
 
@@ -43,9 +50,12 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
 
 // Converts the jobs, `settings.jobs` at a time, each with state of its own.
 // A document is written under a temporary name and takes its own only when
-// it is whole; each work's messages go into svA_W.log beside it. A failed
-// work is named on the console's standard error and leaves no document.
-// Once the console's stop is set no job starts; those under way finish.
+// it is whole; each work's messages go into svA_W.log in the out directory.
+// A failed work is named on the console's standard error and leaves no
+// document. Once the console's stop is set no job starts; those under way
+// finish. In the CapiTainS layout each work's __cts__.xml follows its
+// edition, and every author's after the batch, where any of their works has
+// an edition in the tree.
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console);
 
 }  // namespace scrivel::corpus

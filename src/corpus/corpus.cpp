@@ -95,6 +95,8 @@ struct Settings {
   std::string config_note;  // what reading scrivel.cfg printed, which each log repeats as scrivel would
   fs::path out;
   int jobs = 1;
+  std::optional<LineForm> lines;
+  Layout layout = Layout::flat;
 
   std::string path_of(int author) const { return prefix + author_file_name(author); }
   // The directory that holds the author files: the prefix up to its last "/".
@@ -135,6 +137,12 @@ Settings settings_of(const Options& options) {
   }
   if (options.format) settings.format = *options.format;
   settings.normalization = options.normalization.value_or(default_normalization(settings.format));
+  if (settings.format != Format::tei && options.layout == Layout::capitains)
+    throw Refusal{usage_status, "--layout capitains is a layout of TEI editions: it needs the format tei"};
+  if (settings.format != Format::tei && options.lines)
+    throw Refusal{usage_status, "--tei-lines is for TEI editions: it needs the format tei"};
+  settings.lines = options.lines;
+  settings.layout = options.layout;
   std::error_code error;
   if (!fs::is_directory(settings.directory(), error))
     throw Refusal{usage_status, "no corpus directory " + settings.directory().string()};
@@ -326,22 +334,36 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
       console.err << errors_of(path, empty[i] != 0, *lists[i]);
     for (const ListedWork& work : lists[i]->works) {
       if (target.work && *target.work != work.work) continue;
-      if (taken.insert({target.author, work.work}).second) jobs.push_back({target.author, work.work, path, work.bytes});
+      if (taken.insert({target.author, work.work}).second)
+        jobs.push_back({target.author, work.work, path, work.bytes, {}});
     }
     // A work named that the list does not hold: its conversion says why.
     if (target.work && taken.insert({target.author, *target.work}).second)
-      jobs.push_back({target.author, *target.work, path, 0});
+      jobs.push_back({target.author, *target.work, path, 0, {}});
   }
   failed_files = static_cast<int>(failed.size());
   return jobs;
 }
 
+// What the corpus's tables name of each work, which its TEI edition gives.
+void name_works(std::vector<Job>& jobs, const Settings& settings, Console& console) {
+  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  for (Job& job : jobs) {
+    const std::map<int, IdWork>& works = catalogue.works_of(job.author);
+    const auto work = works.find(job.work);
+    job.names = names_of(catalogue.entry(job.author), work == works.end() ? nullptr : &work->second);
+  }
+}
+
 int convert_command(const Options& options, const Settings& settings, Console& console) {
   const auto start = std::chrono::steady_clock::now();
   int failed_files = 0;
-  const std::vector<Job> jobs = jobs_of(options, settings, console, failed_files);
-  const BatchSummary summary = convert_batch(
-      jobs, {settings.format, settings.normalization, settings.config_note, settings.out, settings.jobs}, console);
+  std::vector<Job> jobs = jobs_of(options, settings, console, failed_files);
+  if (settings.format == Format::tei) name_works(jobs, settings, console);
+  const BatchSummary summary = convert_batch(jobs,
+                                             {settings.format, settings.normalization, settings.lines, settings.layout,
+                                              settings.config_note, settings.out, settings.jobs},
+                                             console);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char line[200];
   std::snprintf(line, sizeof line,
@@ -351,7 +373,7 @@ int convert_command(const Options& options, const Settings& settings, Console& c
   if (summary.not_started > 0)
     console.err << "scrivel-corpus: stopped; " << summary.not_started << " works not started\n";
   if (console.stop.load() != 0) return 128 + console.stop.load();
-  return summary.failed + failed_files > 0 ? 1 : 0;
+  return summary.failed + failed_files + summary.unnamed_groups > 0 ? 1 : 0;
 }
 
 }  // namespace

@@ -70,8 +70,8 @@ class ArgumentReader {
 const char* const usage =
     "Usage: scrivel-corpus list    [--corpus DIR] [--json] [AUTHOR...]\n"
     "       scrivel-corpus authors [--corpus DIR] [--json] [AUTHOR...]\n"
-    "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--out DIR] [--jobs N] "
-    "[AUTHOR[:WORK]...]\n"
+    "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--tei-lines verse|prose]\n"
+    "                              [--layout flat|capitains] [--out DIR] [--jobs N] [AUTHOR[:WORK]...]\n"
     "       scrivel-corpus --help | --version\n";
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
@@ -111,7 +111,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!value) return std::nullopt;
       options.format = format_named(*value);
       if (!options.format) {
-        error = "--format must be rtf, html, text or tsv, not '" + *value + "'";
+        error = "--format must be rtf, html, text, tsv or tei, not '" + *value + "'";
         return std::nullopt;
       }
     } else if (converting && reader.option("--normalize", value)) {
@@ -121,6 +121,20 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         error = "--normalize must be nfc or none, not '" + *value + "'";
         return std::nullopt;
       }
+    } else if (converting && reader.option("--tei-lines", value)) {
+      if (!value) return std::nullopt;
+      if (*value != "verse" && *value != "prose") {
+        error = "--tei-lines must be verse or prose, not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.lines = *value == "verse" ? LineForm::verse : LineForm::prose;
+    } else if (converting && reader.option("--layout", value)) {
+      if (!value) return std::nullopt;
+      if (*value != "flat" && *value != "capitains") {
+        error = "--layout must be flat or capitains, not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.layout = *value == "flat" ? Layout::flat : Layout::capitains;
     } else if (converting && reader.option("--out", value)) {
       if (!value) return std::nullopt;
       options.out = *value;

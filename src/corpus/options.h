@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "output/edition.h"
 #include "output/format.h"
 
 namespace scrivel::corpus {
@@ -14,6 +15,10 @@ struct Target {
   std::optional<int> work;
 };
 
+// Where the documents go: all into the --out directory, or as a CapiTainS
+// tree of TEI editions under its data/ directory.
+enum class Layout { flat, capitains };
+
 // What the command line of scrivel-corpus asks for.
 struct Options {
   enum class Command { list, authors, convert, help, version };
@@ -21,6 +26,8 @@ struct Options {
   std::optional<std::string> corpus;           // --corpus DIR
   std::optional<Format> format;                // --format
   std::optional<Normalization> normalization;  // --normalize
+  std::optional<LineForm> lines;               // --tei-lines
+  Layout layout = Layout::flat;                // --layout
   std::string out = ".";                       // --out DIR
   int jobs = 0;                                // --jobs N; 0: one per core
   bool json = false;                           // --json: JSON lines instead of tab-separated ones
