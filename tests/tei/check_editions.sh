@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The TEI editions of the bundled sample and of every example, checked by
+# tests/tei/check_tei.py: valid against the TEI schema (jing), and each tsv
+# record of the same work resolved by the edition's own citation patterns
+# (lxml); then the sample converted into a CapiTainS tree in a temporary
+# folder, held to what `scrivel-corpus list` says of it.
+# Usage: check_editions.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build=$(realpath "$1")
+source=$(realpath "$2")
+checker=(/usr/bin/python3 "$source/tests/tei/check_tei.py" --schema "$source/tests/tei/schema/tei_all.rng")
+if ! /usr/bin/python3 -c 'import lxml' 2>/dev/null; then
+  echo "check_editions: skipped: needs python3-lxml (apt-get install python3-lxml)"
+  exit 77
+fi
+if ! command -v jing >/dev/null; then
+  echo "check_editions: skipped: needs jing (apt-get install jing)"
+  exit 77
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Converts every work of the corpus DIR into tei and tsv under OUT.
+convert_both() {
+  local corpus=$1 out=$2
+  mkdir -p "$out/tei" "$out/tsv"
+  # Examples that end in errors leave no document; their pairs are left out.
+  "$build/scrivel-corpus" convert --corpus "$corpus" --format tei --out "$out/tei" --jobs 2 2>/dev/null || true
+  "$build/scrivel-corpus" convert --corpus "$corpus" --format tsv --out "$out/tsv" --jobs 2 2>/dev/null || true
+}
+
+mkdir -p "$work/examples"
+"$build/tools/harness/scrivel-examples" "$source/tests/examples" "$work/examples" >/dev/null
+convert_both "$work/examples" "$work/examples-out"
+convert_both "$source/examples" "$work/sample-out"
+
+pairs=()
+for edition in "$work"/examples-out/tei/*.xml "$work"/sample-out/tei/*.xml; do
+  records=${edition/\/tei\//\/tsv\/}
+  records=${records%.xml}.tsv
+  [ -f "$records" ] && pairs+=("$edition" "$records")
+done
+echo "check_editions: $((${#pairs[@]} / 2)) editions with their records"
+
+mkdir "$work/tree"
+"$build/scrivel-corpus" convert --corpus "$source/examples" --format tei --layout capitains --out "$work/tree" \
+  2>"$work/tree.log" || { cat "$work/tree.log"; exit 1; }
+"$build/scrivel-corpus" list --corpus "$source/examples" --json >"$work/list.jsonl"
+"${checker[@]}" --tree "$work/tree" --list "$work/list.jsonl" "${pairs[@]}"

@@ -1,0 +1,653 @@
+#!/usr/bin/python3
+"""Checks scrivel's TEI editions against the TEI schema and against its records.
+
+    /usr/bin/python3 tests/tei/check_tei.py [--schema RNG] EDITION.xml RECORDS.tsv [...]
+    /usr/bin/python3 tests/tei/check_tei.py [--schema RNG] --tree DIR --list LIST.jsonl
+
+Each EDITION.xml is checked against the tsv document that scrivel wrote for the
+same work. The edition's own cRefPatterns (deepest first) turn the passage of
+each record's URN into an XPath: a record with every component names a line (an
+<l> in verse, an <lb/> milestone in a prose <p>) whose text must be the
+record's; a record with fewer components names a textpart div that must hold
+its text; a record without a passage (text before the first citation) must be
+found somewhere in the body. Texts are compared with their whitespace
+collapsed, and with the control characters that XML cannot hold read as U+FFFD.
+Every numbered line of the edition must be named by some record.
+
+With --tree DIR --list LIST.jsonl, DIR is a corpus in the CapiTainS layout
+(data/tlgAAAA/__cts__.xml, data/tlgAAAA/tlgWWW/__cts__.xml and the edition
+data/tlgAAAA/tlgWWW/tlgAAAA.tlgWWW.scrivel-grc1.xml) and LIST.jsonl is what
+"scrivel-corpus list --json" prints for it: the tree must hold exactly the works
+of the list, with the names and titles the list gives.
+
+With --schema RNG, jing validates every edition against the RELAX NG schema.
+
+Prints the failures, at most SHOW for each file, and then one line:
+
+    check_tei: D documents valid; R records: S resolved (L lines, A above the line,
+    U unplaced); T textgroups, W works; F failed
+
+(on one line; "valid" reads "well-formed" without --schema, and the textgroups
+and works appear with --tree only). D counts the editions that jing accepted;
+S the records whose checks all held, by kind; T and W the textgroups and works
+of the list whose files all hold; F every failure reported. Exit status 0 when
+nothing failed, 1 otherwise, 77 when lxml (or, with --schema, jing) is missing.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+try:
+    from lxml import etree
+except ImportError:  # the checks cannot run; main() says so
+    etree = None
+
+SHOW = 20
+SKIPPED = 77
+TEI = "http://www.tei-c.org/ns/1.0"
+CTS = "http://chs.harvard.edu/xmlns/cts"
+XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
+NAMESPACES = {"tei": TEI}
+L, LB, P, DIV = ("{%s}%s" % (TEI, name) for name in ("l", "lb", "p", "div"))
+EDITION_SUFFIX = ".scrivel-grc1"
+
+# A passage: ASCII letters and digits, anything else percent-encoded, the
+# components joined by dots. The edition's @n values are written the same way.
+PASSAGE = re.compile(r"(?:[A-Za-z0-9]|%[0-9A-F]{2})+(?:\.(?:[A-Za-z0-9]|%[0-9A-F]{2})+)*")
+RECORD_URN = re.compile(r"(urn:cts:greekLit:tlg[0-9]{4}\.tlg[0-9]{3}):([^:]*)")
+# XML cannot hold these; the edition writes U+FFFD in their place.
+CONTROL = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]")
+XPATH = re.compile(r"#xpath\((.*)\)", re.DOTALL)
+CHILD_STEP = re.compile(r"/tei:[A-Za-z]+(\[@n='\$([0-9]+)'\])?")
+CHILD_STEPS = re.compile(r"(?:/tei:[A-Za-z]+(?:\[@n='\$[0-9]+'\])?)+")
+N_PREDICATE = re.compile(r"\[@n='\$[0-9]+'\]")
+LINE_STEP = re.compile(r"/tei:(l|lb)\[@n='\$[0-9]+'\]\Z")
+
+
+def collapse(text):
+    return " ".join(text.split())
+
+
+def record_text(text):
+    return collapse(CONTROL.sub("\ufffd", text))
+
+
+def element_text(element):
+    return collapse("".join(element.itertext()))
+
+
+class Faults:
+    """The failures found, by the file they concern, in the order found."""
+
+    def __init__(self):
+        self.by_file = {}
+
+    def add(self, where, message):
+        self.by_file.setdefault(where, []).append(message)
+
+    def count(self):
+        return sum(len(messages) for messages in self.by_file.values())
+
+    def of(self, where):
+        return self.by_file.get(where, [])
+
+    def show(self, out=sys.stdout):
+        for where, messages in self.by_file.items():
+            for message in messages[:SHOW]:
+                print("%s: %s" % (where, message), file=out)
+            if len(messages) > SHOW:
+                print("%s: %d more failures" % (where, len(messages) - SHOW), file=out)
+
+
+class Counts:
+    def __init__(self):
+        self.documents = 0
+        self.records = 0
+        self.lines = 0
+        self.above = 0
+        self.unplaced = 0
+        self.textgroups = 0
+        self.works = 0
+        self.irregular_works = 0
+        self.irregular_records = 0
+        self.irregular_unresolved = 0
+
+    def resolved(self):
+        return self.lines + self.above + self.unplaced
+
+
+def parse_xml(path, faults):
+    """The document's tree, or None with the fault recorded."""
+    parser = etree.XMLParser(resolve_entities=False, no_network=True, huge_tree=True)
+    try:
+        return etree.parse(path, parser)
+    except (OSError, etree.XMLSyntaxError) as error:
+        faults.add(path, "not well-formed XML: %s" % error)
+        return None
+
+
+class Edition:
+    """A TEI edition and the citation scheme its cRefPatterns declare."""
+
+    def __init__(self, path, tree, faults):
+        self.path = path
+        self.tree = tree
+        self.root = tree.getroot()
+        self.ok = False
+        self._text_of = {}
+        self._index = {}  # pattern: {group values: nodes}, for the patterns that allow it
+        self._groups_used = {}
+        if self.root.tag != "{%s}TEI" % TEI:
+            faults.add(path, "root element %s, not TEI" % self.root.tag)
+            return
+        divs = self.root.xpath("/tei:TEI/tei:text/tei:body/tei:div", namespaces=NAMESPACES)
+        if len(divs) != 1 or divs[0].get("type") != "edition":
+            faults.add(path, "the body holds %d divs, not one div type=\"edition\"" % len(divs))
+            return
+        self.div = divs[0]
+        self.body = self.div.getparent()
+        self.urn = self.div.get("n", "")
+        self.patterns = []
+        for pattern in self.root.xpath("/tei:TEI/tei:teiHeader/tei:encodingDesc/tei:refsDecl/tei:cRefPattern",
+                                       namespaces=NAMESPACES):
+            try:
+                regex = re.compile(pattern.get("matchPattern", ""))
+            except re.error as error:
+                faults.add(path, "line %d: matchPattern %r: %s" % (pattern.sourceline, pattern.get("matchPattern"),
+                                                                   error))
+                return
+            xpath = XPATH.fullmatch(pattern.get("replacementPattern", ""))
+            if not xpath:
+                faults.add(path, "line %d: replacementPattern %r is no #xpath(...)" % (
+                    pattern.sourceline, pattern.get("replacementPattern")))
+                return
+            self.patterns.append((regex, xpath.group(1)))
+        # One pattern per citable level, deepest first: n groups, then n-1, ... 1.
+        groups = [regex.groups for regex, _ in self.patterns]
+        if not groups or groups != list(range(len(groups), 0, -1)):
+            faults.add(path, "cRefPatterns with %s groups, not one per level deepest first" % (groups or "no"))
+            return
+        self.depth = groups[0]
+        step = LINE_STEP.search(self.patterns[0][1])
+        if not step:
+            faults.add(path, "the deepest cRefPattern %r names neither tei:l nor tei:lb" % self.patterns[0][1])
+            return
+        self.verse = step.group(1) == "l"
+        self.ok = True
+
+    def resolve(self, passage):
+        """The nodes the first cRefPattern that matches the passage names, or a fault."""
+        for index, (regex, xpath) in enumerate(self.patterns):
+            match = regex.fullmatch(passage)
+            if not match:
+                continue
+            by_values = self.index(index)
+            if by_values is not None:
+                return by_values.get(tuple(match.group(group) or "" for group in self._groups_used[index]), []), None
+            expression = re.sub(r"\$([0-9]+)", lambda group: match.group(int(group.group(1))) or "", xpath)
+            try:
+                return self.root.xpath(expression, namespaces=NAMESPACES), None
+            except (etree.XPathError, IndexError) as error:
+                return None, "%s: %s" % (expression, error)
+        return None, "no cRefPattern matches the passage"
+
+    def index(self, index):
+        """The nodes of a pattern by the values its groups take, or None when its
+        XPath is not a plain path of child steps.
+
+        Asked once per record, an XPath such as .../tei:p/tei:lb[@n='$1'] reads
+        every sibling each time: in a paragraph of 100,000 lines that is 10^10
+        steps. For a path of child steps, each selecting by @n or not, lxml
+        evaluates the path once with every [@n='$k'] read as [@n], and a node's
+        values are then the @n of its ancestors at those steps."""
+        if index in self._index:
+            return self._index[index]
+        self._index[index] = None
+        xpath = self.patterns[index][1]
+        if not CHILD_STEPS.fullmatch(xpath):
+            return None
+        steps = CHILD_STEP.findall(xpath)
+        # (group, how far above the node its step is), in the order of the groups
+        up = sorted((int(group), len(steps) - 1 - position) for position, (_, group) in enumerate(steps) if group)
+        if len({group for group, _ in up}) != len(up):
+            return None
+        by_values = {}
+        for node in self.root.xpath(N_PREDICATE.sub("[@n]", xpath), namespaces=NAMESPACES):
+            ancestors = [node] + list(node.iterancestors())
+            by_values.setdefault(tuple(ancestors[height].get("n") for _, height in up), []).append(node)
+        self._index[index] = by_values
+        self._groups_used[index] = [group for group, _ in up]
+        return by_values
+
+    def text(self, element):
+        """The collapsed text of an element, kept: a div is asked for once per record in it."""
+        key = self.tree.getpath(element)
+        if key not in self._text_of:
+            self._text_of[key] = element_text(element)
+        return self._text_of[key]
+
+    def line_elements(self):
+        """The numbered lines of the edition, as the deepest cRefPattern names them."""
+        if self.verse:
+            return [l for l in self.div.iter(L) if l.get("n") is not None]
+        return [lb for lb in self.div.iter(LB) if lb.get("n") is not None and lb.getparent().tag == P]
+
+
+def prose_line(lb):
+    """The text from a milestone to the next one or to the end of its paragraph,
+    or None when an element in between holds a milestone of its own (a line
+    crossing an element's boundary)."""
+    parts = [lb.tail or ""]
+    for sibling in lb.itersiblings():
+        if sibling.tag == LB:
+            break
+        if isinstance(sibling.tag, str):
+            if any(True for _ in sibling.iter(LB)):
+                return None
+            parts.extend(sibling.itertext())
+        parts.append(sibling.tail or "")
+    return "".join(parts)
+
+
+def read_records(path, faults):
+    """(line number, urn, work URN, passage, text) for each record, or None."""
+    try:
+        with open(path, encoding="utf-8", newline="") as f:
+            document = f.read()
+    except (OSError, UnicodeDecodeError) as error:
+        faults.add(path, "cannot be read: %s" % error)
+        return None
+    # Only a line feed ends a record: splitlines() would also break at the
+    # form feeds, U+0085 and U+2028 that a text may hold.
+    lines = document.split("\n")
+    if lines[-1] != "":
+        faults.add(path, "the document does not end with a line feed")
+    else:
+        lines.pop()
+    if not lines or lines[0] != "urn\tcitation\ttext":
+        faults.add(path, "header %r, not urn, citation, text" % (lines[0] if lines else ""))
+        return None
+    records = []
+    for number, line in enumerate(lines[1:], start=2):
+        fields = line.split("\t")
+        if len(fields) != 3:
+            faults.add(path, "line %d: %d fields" % (number, len(fields)))
+            continue
+        urn = RECORD_URN.fullmatch(fields[0])
+        if not urn or (urn.group(2) and not PASSAGE.fullmatch(urn.group(2))):
+            faults.add(path, "line %d: no CTS URN of a passage: %r" % (number, fields[0]))
+            continue
+        records.append((number, fields[0], urn.group(1), urn.group(2), fields[2]))
+    return records
+
+
+def check_pair(edition, records_path, faults, counts):
+    """Every record of the tsv document against the edition."""
+    records = read_records(records_path, faults)
+    if records is None:
+        return
+    counts.records += len(records)
+    if edition is None or not edition.ok:
+        if records:
+            faults.add(records_path, "%d records not checked: the edition cannot be read" % len(records))
+        return
+    where = "%s (%s)" % (edition.path, os.path.basename(records_path))
+    works = {work for _, _, work, _, _ in records}
+    for work in sorted(works):
+        if work + EDITION_SUFFIX != edition.urn:
+            faults.add(where, "records of %s, but the edition's URN is %r" % (work, edition.urn))
+    if works and {work + EDITION_SUFFIX for work in works} != {edition.urn}:
+        return
+
+    # Two records of one full passage cannot each be the text of its line.
+    # Shorter passages name a div, which holds the text of many records.
+    seen = {}
+    for number, urn, _, passage, _ in records:
+        if passage.count(".") + 1 == edition.depth and passage:
+            seen.setdefault(urn, []).append(number)
+    duplicated = {urn for urn, numbers in seen.items() if len(numbers) > 1}
+    for urn in sorted(duplicated, key=lambda urn: seen[urn][0]):
+        faults.add(where, "%s: duplicate URN, on lines %s" % (urn, ", ".join(map(str, seen[urn]))))
+
+    named = set()  # the lines records name; those of duplicated URNs too, whose fault is told already
+    for urn in duplicated:
+        nodes, _ = edition.resolve(urn.rsplit(":", 1)[1])
+        named.update(nodes or [])
+    body_from = 0
+    body_text = None
+    for number, urn, _, passage, raw in records:
+        if urn in duplicated:
+            continue
+        text = record_text(raw)
+        if not passage:
+            # Unplaced records come in the order of the body: search on from the last.
+            if body_text is None:
+                body_text = edition.text(edition.body)
+            found = body_text.find(text, body_from)
+            if found < 0:
+                found = body_text.find(text)
+            if found < 0:
+                faults.add(where, "line %d: %s: text %r is nowhere in the body" % (number, urn, text))
+            else:
+                body_from = found + len(text)
+                counts.unplaced += 1
+            continue
+        components = passage.count(".") + 1
+        if components > edition.depth:
+            faults.add(where, "line %d: %s: %d components, the edition cites %d" % (number, urn, components,
+                                                                                    edition.depth))
+            continue
+        nodes, error = edition.resolve(passage)
+        if error:
+            faults.add(where, "line %d: %s: %s" % (number, urn, error))
+            continue
+        if len(nodes) != 1 or not isinstance(nodes[0], etree._Element):
+            faults.add(where, "line %d: %s resolves to %d nodes, not one element" % (number, urn, len(nodes)))
+            continue
+        element = nodes[0]
+        if components < edition.depth:
+            if element.tag != DIV:
+                faults.add(where, "line %d: %s resolves to %s, not a div" % (number, urn, element.tag))
+            elif text not in edition.text(element):
+                faults.add(where, "line %d: %s: text %r is not in div %s" % (number, urn, text, element.get("n")))
+            else:
+                counts.above += 1
+            continue
+        named.add(element)
+        fault = verse_fault(edition, element, text) if edition.verse else prose_fault(edition, passage, element, text)
+        if fault:
+            faults.add(where, "line %d: %s: %s" % (number, urn, fault))
+        else:
+            counts.lines += 1
+
+    for line in edition.line_elements():
+        if line not in named:
+            faults.add(where, "line %d of the edition: %s n=%r is named by no record" % (
+                line.sourceline, etree.QName(line).localname, line.get("n")))
+
+
+def verse_fault(edition, element, text):
+    if element.tag != L:
+        return "resolves to %s, not an l" % element.tag
+    found = element_text(element)
+    if found != text:
+        return "text %r in the edition, %r in the record" % (found, text)
+    return None
+
+
+def prose_fault(edition, passage, element, text):
+    if element.tag != LB or element.getparent().tag != P:
+        return "resolves to %s, not an lb in a p" % element.tag
+    if edition.depth == 1:
+        container = edition.div
+    else:
+        nodes, error = edition.resolve(passage.rsplit(".", 1)[0])
+        if error:
+            return "its textpart: %s" % error
+        if len(nodes) != 1 or not isinstance(nodes[0], etree._Element) or nodes[0].tag != DIV:
+            return "its textpart resolves to %d nodes, not one div" % len(nodes)
+        container = nodes[0]
+    line = prose_line(element)
+    if line is None:
+        return "the line crosses an element that holds another lb"
+    if collapse(line) != text:
+        return "text %r in the edition, %r in the record" % (collapse(line), text)
+    # The line is a stretch of the text of the div it lies in, and so holds its
+    # text; a milestone outside it still needs the div to hold the text.
+    if container not in element.iterancestors(DIV) and text not in edition.text(container):
+        return "text %r is not in div %s" % (text, container.get("n"))
+    return None
+
+
+def load_edition(path, faults):
+    tree = parse_xml(path, faults)
+    return Edition(path, tree, faults) if tree is not None else None
+
+
+# The CapiTainS tree.
+
+def read_list(path, faults):
+    """The authors' names and the works' titles the list gives."""
+    names, titles = {}, {}
+    try:
+        with open(path, encoding="utf-8") as f:
+            lines = f.read().split("\n")
+    except (OSError, UnicodeDecodeError) as error:
+        faults.add(path, "cannot be read: %s" % error)
+        return names, titles
+    for number, line in enumerate(lines, start=1):
+        if not line.strip():
+            continue
+        try:
+            entry = json.loads(line)
+            author, work = entry["author"], entry["work"]
+            name, title = entry["name"], entry["title"]
+            if not (isinstance(author, int) and isinstance(work, int) and isinstance(name, str)
+                    and isinstance(title, str)):
+                raise ValueError("author, work, name, title of the wrong types")
+        except (ValueError, KeyError, TypeError) as error:
+            faults.add(path, "line %d: %s" % (number, error))
+            continue
+        names.setdefault(author, name)
+        titles[(author, work)] = title
+    return names, titles
+
+
+def text_of(parent, tag):
+    """The texts of the parent's children of that tag, in CTS's namespace."""
+    return ["".join(child.itertext()) for child in parent.findall("{%s}%s" % (CTS, tag))]
+
+
+def textgroup_faults(root, author, name):
+    group = "urn:cts:greekLit:tlg%04d" % author
+    faults = []
+    if root.tag != "{%s}textgroup" % CTS:
+        return ["root element %s, not ti:textgroup" % root.tag]
+    if root.get("urn") != group:
+        faults.append("urn %r, not %r" % (root.get("urn"), group))
+    names = root.findall("{%s}groupname" % CTS)
+    wanted = name or "tlg%04d" % author
+    if len(names) != 1 or names[0].get(XML_LANG) != "lat" or "".join(names[0].itertext()) != wanted:
+        faults.append("groupname %r, not one xml:lang=\"lat\" %r" % (text_of(root, "groupname"), wanted))
+    return faults
+
+
+def work_faults(root, author, work, title):
+    group = "urn:cts:greekLit:tlg%04d" % author
+    urn = "%s.tlg%03d" % (group, work)
+    if root.tag != "{%s}work" % CTS:
+        return ["root element %s, not ti:work" % root.tag]
+    faults = []
+    for attribute, wanted in (("groupUrn", group), ("urn", urn), (XML_LANG, "grc")):
+        if root.get(attribute) != wanted:
+            faults.append("%s %r, not %r" % (attribute.replace("{http://www.w3.org/XML/1998/namespace}", "xml:"),
+                                             root.get(attribute), wanted))
+    titles = root.findall("{%s}title" % CTS)
+    wanted = title or "tlg%04d.tlg%03d" % (author, work)
+    if len(titles) != 1 or titles[0].get(XML_LANG) != "lat" or "".join(titles[0].itertext()) != wanted:
+        faults.append("title %r, not one xml:lang=\"lat\" %r" % (text_of(root, "title"), wanted))
+    editions = root.findall("{%s}edition" % CTS)
+    if len(editions) != 1:
+        return faults + ["%d editions, not one" % len(editions)]
+    edition = editions[0]
+    if edition.get("urn") != urn + EDITION_SUFFIX or edition.get("workUrn") != urn:
+        faults.append("edition urn %r, workUrn %r, not %r, %r" % (edition.get("urn"), edition.get("workUrn"),
+                                                                  urn + EDITION_SUFFIX, urn))
+    for tag in ("label", "description"):
+        if not any(text.strip() for text in text_of(edition, tag)):
+            faults.append("the edition has no ti:%s with text" % tag)
+    return faults
+
+
+def check_tree(directory, list_path, faults, counts):
+    """The tree against the list; returns the editions it holds, to be validated."""
+    names, titles = read_list(list_path, faults)
+    data = os.path.join(directory, "data")
+    if not os.path.isdir(data):
+        faults.add(data, "no such directory")
+        return []
+    expected = {}  # relative path: what it should be
+    for author in names:
+        expected[os.path.join("tlg%04d" % author, "__cts__.xml")] = ("textgroup", author, None)
+    for author, work in titles:
+        folder = os.path.join("tlg%04d" % author, "tlg%03d" % work)
+        expected[os.path.join(folder, "__cts__.xml")] = ("work", author, work)
+        expected[os.path.join(folder, "tlg%04d.tlg%03d%s.xml" % (author, work, EDITION_SUFFIX))] = ("edition", author,
+                                                                                                   work)
+    present = set()
+    for folder, subfolders, files in os.walk(data):
+        subfolders.sort()
+        for name in sorted(files):
+            relative = os.path.relpath(os.path.join(folder, name), data)
+            if name == "__cts__.xml" or name.endswith(".xml"):
+                present.add(relative)
+                if relative not in expected:
+                    path = os.path.join(data, relative)
+                    if name == "__cts__.xml":
+                        parse_xml(path, faults)
+                    faults.add(path, "in the tree, but the list names no such textgroup, work or edition")
+
+    editions = []
+    broken = set()  # (author, work), and (author, None) for a textgroup
+    for relative, (kind, author, work) in sorted(expected.items()):
+        path = os.path.join(data, relative)
+        if relative not in present:
+            faults.add(path, "missing: the list names %s" % ("tlg%04d" % author if work is None else
+                                                              "tlg%04d.tlg%03d" % (author, work)))
+            broken.add((author, work))
+            continue
+        before = len(faults.of(path))
+        if kind == "edition":
+            edition = load_edition(path, faults)
+            if edition is not None:
+                editions.append(edition)
+                wanted = "urn:cts:greekLit:tlg%04d.tlg%03d%s" % (author, work, EDITION_SUFFIX)
+                if edition.ok and edition.urn != wanted:
+                    faults.add(path, "edition URN %r, not %r" % (edition.urn, wanted))
+        else:
+            tree = parse_xml(path, faults)
+            if tree is not None:
+                found = (textgroup_faults(tree.getroot(), author, names[author]) if kind == "textgroup" else
+                         work_faults(tree.getroot(), author, work, titles[(author, work)]))
+                for fault in found:
+                    faults.add(path, fault)
+        if len(faults.of(path)) > before:
+            broken.add((author, work))
+    counts.textgroups += sum(1 for author in names if (author, None) not in broken)
+    counts.works += sum(1 for key in titles if key not in broken)
+    return editions
+
+
+def validate(schema, paths, faults):
+    """Runs jing once over the documents; returns the paths it found fault with."""
+    absolute = {os.path.abspath(path): path for path in paths}
+    if not absolute:
+        return set()
+    run = subprocess.run(["jing", schema] + list(absolute), stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         stdin=subprocess.DEVNULL)
+    output = run.stdout.decode("utf-8", "replace").splitlines()
+    invalid = set()
+    # Longest first, so that a path that begins another one is not taken for it.
+    by_length = sorted(absolute, key=len, reverse=True)
+    for line in output:
+        if not line.strip() or line.startswith("[warning]"):  # Debian's wrapper, on missing optional jars
+            continue
+        path = next((p for p in by_length if line.startswith(p + ":")), None)
+        if path is None:
+            faults.add(schema, "jing: %s" % line)
+            continue
+        invalid.add(absolute[path])
+        message = line[len(path) + 1:]
+        # jing lists every element it would have allowed: the start says enough.
+        faults.add(absolute[path], "invalid: %s" % (message if len(message) <= 300 else message[:300] + "..."))
+    if run.returncode != 0 and not invalid and not faults.of(schema):
+        faults.add(schema, "jing exited with status %d" % run.returncode)
+    if run.returncode != 0 and not invalid:
+        invalid.update(absolute.values())
+    return invalid
+
+
+def regular(records_path):
+    """Whether a work's records can each name one line of one fixed scheme:
+    every passage has as many components, and no two records share a URN. A
+    work whose citations change their depth after the first (a level given
+    later, or one left without a value) or repeat a line cannot be resolved
+    record by record, whatever the edition does; this is told from the
+    records alone."""
+    records = read_records(records_path, Faults()) or []
+    placed = [(urn, passage) for _, urn, _, passage, _ in records if passage]
+    return len({passage.count(".") for _, passage in placed}) <= 1 and len({urn for urn, _ in placed}) == len(placed)
+
+
+def check(pairs, tree=None, list_path=None, schema=None):
+    """Every check; returns the faults and the counts. The records of an
+    irregular work are resolved as far as they can be, and counted apart:
+    what they miss is no failure."""
+    faults, counts = Faults(), Counts()
+    editions = {}
+    for edition_path, records_path in pairs:
+        key = os.path.realpath(edition_path)
+        if key not in editions:
+            editions[key] = load_edition(edition_path, faults)
+        if regular(records_path):
+            check_pair(editions[key], records_path, faults, counts)
+            continue
+        apart, missed = Counts(), Faults()
+        check_pair(editions[key], records_path, missed, apart)
+        counts.irregular_works += 1
+        counts.irregular_records += apart.records
+        counts.irregular_unresolved += apart.records - apart.resolved()
+    if tree is not None:
+        for edition in check_tree(tree, list_path, faults, counts):
+            editions.setdefault(os.path.realpath(edition.path), edition)
+    readable = [edition for edition in editions.values() if edition is not None]
+    invalid = validate(schema, [edition.path for edition in readable], faults) if schema else set()
+    counts.documents = sum(1 for edition in readable if edition.path not in invalid)
+    return faults, counts
+
+
+def summary(counts, failed, schema, tree):
+    line = "check_tei: %d documents %s; %d records: %d resolved (%d lines, %d above the line, %d unplaced); " % (
+        counts.documents, "valid" if schema else "well-formed", counts.records, counts.resolved(), counts.lines,
+        counts.above, counts.unplaced)
+    if counts.irregular_works:
+        line += "%d records of %d irregular works apart (%d not resolved); " % (
+            counts.irregular_records, counts.irregular_works, counts.irregular_unresolved)
+    if tree:
+        line += "%d textgroups, %d works; " % (counts.textgroups, counts.works)
+    return line + "%d failed" % failed
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Checks scrivel's TEI editions.")
+    parser.add_argument("--schema", help="the RELAX NG schema to validate the editions with (jing)")
+    parser.add_argument("--tree", help="a corpus tree in the CapiTainS layout")
+    parser.add_argument("--list", dest="list_path", help="scrivel-corpus list --json, for --tree")
+    parser.add_argument("documents", nargs="*", help="EDITION.xml RECORDS.tsv pairs")
+    args = parser.parse_args(argv)
+    if len(args.documents) % 2:
+        parser.error("the documents come in pairs: EDITION.xml RECORDS.tsv")
+    if (args.tree is None) != (args.list_path is None):
+        parser.error("--tree and --list go together")
+    if not args.documents and args.tree is None:
+        parser.error("nothing to check")
+    if etree is None:
+        print("check_tei: skipped: needs python3-lxml (apt-get install python3-lxml)")
+        return SKIPPED
+    if args.schema and shutil.which("jing") is None:
+        print("check_tei: skipped: needs jing (apt-get install jing)")
+        return SKIPPED
+    pairs = list(zip(args.documents[0::2], args.documents[1::2]))
+    faults, counts = check(pairs, args.tree, args.list_path, args.schema)
+    faults.show()
+    print(summary(counts, faults.count(), args.schema, args.tree is not None))
+    return 1 if faults.count() else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
