@@ -182,6 +182,78 @@ TEST_F(Corpus, AFailedWorkLeavesNoEarlierDocument) {
   EXPECT_EQ(files_in("out"), std::set<std::string>{"sv1_1.log"});
 }
 
+// The CapiTainS layout of the bundled sample, whose corpus has no tables:
+// each work's edition is the document scrivel writes, beside the
+// __cts__.xml that names it by number; the logs stay in the out directory.
+TEST_F(Corpus, ConvertsTheSampleIntoACapitainsTree) {
+  const Outcome batch = run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--layout", "capitains",
+                             "--out", "out"});
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"data", "sv12_1.log", "sv12_2.log"}));
+  EXPECT_EQ(files_in("out/data/tlg0012"), (std::set<std::string>{"__cts__.xml", "tlg001", "tlg002"}));
+  EXPECT_EQ(read_file("out/data/tlg0012/__cts__.xml"),
+            "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"urn:cts:greekLit:tlg0012\">"
+            "<ti:groupname xml:lang=\"lat\">tlg0012</ti:groupname></ti:textgroup>\n");
+  EXPECT_EQ(read_file("out/data/tlg0012/tlg002/__cts__.xml"),
+            "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"urn:cts:greekLit:tlg0012\" "
+            "urn=\"urn:cts:greekLit:tlg0012.tlg002\" xml:lang=\"grc\">\n"
+            "  <ti:title xml:lang=\"lat\">tlg0012.tlg002</ti:title>\n"
+            "  <ti:edition urn=\"urn:cts:greekLit:tlg0012.tlg002.scrivel-grc1\" "
+            "workUrn=\"urn:cts:greekLit:tlg0012.tlg002\">\n"
+            "    <ti:label xml:lang=\"lat\">tlg0012.tlg002</ti:label>\n"
+            "    <ti:description xml:lang=\"eng\">TLG author file tlg0012.txt, work 002, converted by scrivel "
+            "4.0.</ti:description>\n"
+            "  </ti:edition>\n"
+            "</ti:work>\n");
+  for (const int work : {1, 2}) {
+    const std::string folder = "out/data/tlg0012/tlg00" + std::to_string(work) + "/";
+    EXPECT_EQ(files_in(folder), (std::set<std::string>{"__cts__.xml", "tlg0012.tlg00" + std::to_string(work) +
+                                                                            ".scrivel-grc1.xml"}));
+    EXPECT_EQ(read_file(folder + "tlg0012.tlg00" + std::to_string(work) + ".scrivel-grc1.xml"),
+              read_file(SCRIVEL_EXPECTED_DIR "/sv12_" + std::to_string(work) + ".xml"));
+  }
+}
+
+// The names come from the tables: the title and level names of the ID
+// table, the author's name from the author table.
+TEST_F(Corpus, NamesTheTreeAndItsEditionsAfterTheTables) {
+  const authorfile::AuthorFiles files = authorfile::build_files(
+      "~author 5\n~name &1Theocritus& Bucol.\n~work 1\n~title Idyllia\n~levels Idyll line\n~[z 1 line 1]A");
+  add_author(5, files.text);
+  write_file("corpus/tlg0005.idt", to_string(files.id_table));
+  write_file("corpus/authtab.dir", to_string(authorfile::author_table({files.author})));
+  const Outcome batch = run({"convert", "--corpus", "corpus", "--format", "tei", "--layout", "capitains", "--out",
+                             "out"});
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  EXPECT_NE(read_file("out/data/tlg0005/__cts__.xml").find(">Theocritus Bucol.</ti:groupname>"), std::string::npos);
+  EXPECT_NE(read_file("out/data/tlg0005/tlg001/__cts__.xml").find(">Idyllia</ti:title>"), std::string::npos);
+  const std::string edition = read_file("out/data/tlg0005/tlg001/tlg0005.tlg001.scrivel-grc1.xml");
+  EXPECT_NE(edition.find("<title>Idyllia</title><author>Theocritus Bucol.</author>"), std::string::npos);
+  EXPECT_NE(edition.find("<div type=\"textpart\" subtype=\"Idyll\" n=\"1\">"), std::string::npos) << edition;
+}
+
+// A work that fails takes its edition, its __cts__.xml and its folder out of
+// the tree; an author left without works loses theirs.
+TEST_F(Corpus, AFailedWorkLeavesNothingOfItInTheTree) {
+  const Bytes whole = Builder(1).work(1).unit("~[z 1]" + std::string(300, 'A')).finish();
+  add_author(1, whole);
+  const std::vector<std::string> convert = {"convert", "--corpus", "corpus", "--format", "tei", "--layout",
+                                            "capitains", "--out", "out"};
+  ASSERT_EQ(run(convert).status, 0);
+  ASSERT_EQ(files_in("out/data/tlg0001/tlg001"),
+            (std::set<std::string>{"__cts__.xml", "tlg0001.tlg001.scrivel-grc1.xml"}));
+  add_author(1, Bytes(whole.begin(), whole.begin() + 200));
+  const Outcome again = run(convert);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("work 1 failed: Error 004: unexpected end of file, offset:C7; removed the earlier "
+                           "out/data/tlg0001/tlg001/tlg0001.tlg001.scrivel-grc1.xml; removed the earlier "
+                           "out/data/tlg0001/tlg001/__cts__.xml\n"),
+            std::string::npos)
+      << again.err;
+  EXPECT_EQ(files_in("out/data"), std::set<std::string>{});
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"data", "sv1_1.log"}));
+}
+
 // The log is part of a work's result: a work whose log cannot be written
 // fails, and leaves no document; the counts add up to the works attempted.
 TEST_F(Corpus, AWorkWhoseLogCannotBeWrittenFails) {
@@ -383,6 +455,11 @@ TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
       {"convert", "x"},
       {"convert", "--corpus", "missing"},
       {"convert", "--out", "missing"},
+      {"convert", "--layout", "capitains", "--format", "html"},
+      {"convert", "--tei-lines", "verse", "--format", "tsv"},
+      {"convert", "--format", "tei", "--tei-lines", "poetry"},
+      {"convert", "--format", "tei", "--layout", "tree"},
+      {"list", "--layout", "capitains"},
   };
   for (const auto& args : bad) {
     const Outcome r = run(args);

@@ -28,7 +28,7 @@ TEST(Sample, IsBuiltFromItsSource) {
 }
 
 TEST(Sample, ConvertsToTheReviewedDocuments) {
-  for (const Format format : {Format::html, Format::rtf, Format::text, Format::tsv}) {
+  for (const Format format : {Format::html, Format::rtf, Format::text, Format::tsv, Format::tei}) {
     for (const int work : {1, 2}) {
       const std::string name = "sv12_" + std::to_string(work) + std::string(extension_of(format));
       SCOPED_TRACE(name);

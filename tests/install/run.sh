@@ -14,14 +14,15 @@ done
 cp -r "$work/prefix/share/doc/scrivel/sample" "$work/run"
 cd "$work/run"
 previous=html
-for format in html rtf text tsv; do
+for format in html rtf text tsv tei; do
   sed -i "s/^$previous\$/$format/" scrivel.cfg
   previous=$format
   for work_number in 1 2; do
     "$work/prefix/bin/scrivel" 12 "$work_number" >/dev/null
   done
 done
-for document in sv12_1.html sv12_2.html sv12_1.rtf sv12_2.rtf sv12_1.txt sv12_2.txt sv12_1.tsv sv12_2.tsv; do
+for document in sv12_1.html sv12_2.html sv12_1.rtf sv12_2.rtf sv12_1.txt sv12_2.txt sv12_1.tsv sv12_2.tsv \
+                sv12_1.xml sv12_2.xml; do
   cmp "$document" "$expected/$document"
 done
 "$work/prefix/bin/scrivel-corpus" --version

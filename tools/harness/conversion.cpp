@@ -27,7 +27,7 @@ std::string body_of(const std::string& document, Format format) {
       {"\n<body>\n", "\n</body>\n</html>\n"},
       {"", "\n"},
       {"urn\tcitation\ttext\n", ""},
-      {"scrivel-grc1\">", "\n    </div>\n  </body></text>\n</TEI>\n"},
+      {"scrivel-grc1\">\n", "\n    </div>\n  </body></text>\n</TEI>\n"},
   }};
   const auto [start, end] = frames[static_cast<int>(format)];
   const std::size_t from = document.find(start);
