@@ -29,9 +29,9 @@ class DroppedOutput : public OutputFile {
 
 class DroppedFiles : public FileSystem {
  public:
-  std::optional<std::string> read_text(const std::string &) override { return std::nullopt; }
-  std::unique_ptr<InputFile> open_input(const std::string &) override { return nullptr; }
-  std::unique_ptr<OutputFile> create_output(const std::string &) override { return std::make_unique<DroppedOutput>(); }
+  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
+  std::unique_ptr<OutputFile> create_output(const std::string&) override { return std::make_unique<DroppedOutput>(); }
 };
 
 // Ends the decoding at the first citation.
@@ -42,7 +42,7 @@ struct FirstCitation {
 // A renderer that writes nothing and only waits for the first citation.
 class FirstCitationProbe final : public Renderer {
  public:
-  explicit FirstCitationProbe(Writer &out) : Renderer(out, utf8_forms(Normalization::none), Normalization::none) {}
+  explicit FirstCitationProbe(Writer& out) : Renderer(out, utf8_forms(Normalization::none), Normalization::none) {}
 
   void begin() override {}
   void end() override {}
@@ -51,7 +51,7 @@ class FirstCitationProbe final : public Renderer {
   void leave_span(Effect) override {}
   void marker(MarkerKind, int) override {}
   void line_break(Break) override {}
-  void citation(const Citation &citation) override {
+  void citation(const Citation& citation) override {
     FirstCitation first{};
     for (const Level level : upper_levels) first.levels[static_cast<int>(level)] = shows(citation, level);
     throw first;
@@ -65,7 +65,7 @@ class FirstCitationProbe final : public Renderer {
 // where it has no citation, or cannot be read (the conversion then says why).
 // Decoding stops there by an exception, since the decoder has no other way
 // out before the work's end; a work's first citation seldom stands far in.
-std::array<bool, 3> first_citation_levels(InputFile &author_file, int work) {
+std::array<bool, 3> first_citation_levels(InputFile& author_file, int work) {
   std::ostream dropped(nullptr);
   Messages messages(dropped);
   DroppedFiles files;
@@ -76,9 +76,9 @@ std::array<bool, 3> first_citation_levels(InputFile &author_file, int work) {
     writer.open();
     FirstCitationProbe probe(writer);
     Decoder(source, probe, messages).scrivel();
-  } catch (const FirstCitation &first) {
+  } catch (const FirstCitation& first) {
     return first.levels;
-  } catch (const FatalExit &) {
+  } catch (const FatalExit&) {
   }
   return {};
 }
@@ -86,7 +86,7 @@ std::array<bool, 3> first_citation_levels(InputFile &author_file, int work) {
 // A level's unit in the citation scheme: a token that XML allows in an
 // attribute of names, made of ASCII letters, digits, "-" and "_", every
 // other run of characters one "_".
-std::string unit_name(const std::string &name, Level level) {
+std::string unit_name(const std::string& name, Level level) {
   std::string unit;
   for (const char ch : name) {
     const bool kept = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-';
@@ -98,18 +98,18 @@ std::string unit_name(const std::string &name, Level level) {
   }
   while (!unit.empty() && unit.back() == '_') unit.pop_back();
   if (!unit.empty()) return unit;
-  constexpr std::array<const char *, level_count> letters = {"x", "y", "z", "line"};
+  constexpr std::array<const char*, level_count> letters = {"x", "y", "z", "line"};
   return letters[static_cast<int>(level)];
 }
 
 std::string table_name(std::string name, bool upper) {
   if (upper)
-    for (char &ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
+    for (char& ch : name) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 'a' + 'A' : ch);
   return name;
 }
 
 // A table of the corpus, its name in lower case or in upper case.
-std::optional<std::string> read_table(FileSystem &files, const std::string &directory, const std::string &name) {
+std::optional<std::string> read_table(FileSystem& files, const std::string& directory, const std::string& name) {
   for (const bool upper : {false, true})
     if (std::optional<std::string> table = files.read_text(directory + table_name(name, upper))) return table;
   return std::nullopt;
@@ -117,7 +117,7 @@ std::optional<std::string> read_table(FileSystem &files, const std::string &dire
 
 }  // namespace
 
-WorkNames names_of(const AuthorEntry *author, const IdWork *work) {
+WorkNames names_of(const AuthorEntry* author, const IdWork* work) {
   WorkNames names;
   if (author) names.author = plain_text_of_name(author->name);
   if (!work) return names;
@@ -127,38 +127,38 @@ WorkNames names_of(const AuthorEntry *author, const IdWork *work) {
   return names;
 }
 
-WorkNames names_in_corpus(FileSystem &files, const std::string &directory, int author, int work) {
+WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int author, int work) {
   std::optional<AuthorEntry> entry;
   if (const std::optional<std::string> table = read_table(files, directory, "authtab.dir")) {
-    for (AuthorEntry &listed : read_author_table(*table).entries)
+    for (AuthorEntry& listed : read_author_table(*table).entries)
       if (author_number_of(listed.file_name) == author) entry = std::move(listed);
   }
   std::string id_name = author_file_name(author);
   id_name.replace(id_name.size() - 4, 4, ".idt");
   IdTable ids;
   if (const std::optional<std::string> table = read_table(files, directory, id_name)) ids = read_id_table(*table);
-  const IdWork *named = nullptr;
-  for (const IdWork &listed : ids.works)
+  const IdWork* named = nullptr;
+  for (const IdWork& listed : ids.works)
     if (listed.number == work) named = &listed;
   if (!entry && !ids.author_name.empty()) entry = AuthorEntry{"", ids.author_name, {}, ""};
   return names_of(entry ? &*entry : nullptr, named);
 }
 
-std::string title_of(const WorkNames &names, int author, int work) {
+std::string title_of(const WorkNames& names, int author, int work) {
   if (!names.title.empty()) return names.title;
   char number_name[48];
   std::snprintf(number_name, sizeof number_name, "tlg%04d.tlg%03d", author, work);
   return number_name;
 }
 
-std::string author_name_of(const WorkNames &names, int author) {
+std::string author_name_of(const WorkNames& names, int author) {
   if (!names.author.empty()) return names.author;
   char number_name[48];
   std::snprintf(number_name, sizeof number_name, "tlg%04d", author);
   return number_name;
 }
 
-Edition edition_of(InputFile &author_file, int author, int work, const WorkNames &names,
+Edition edition_of(InputFile& author_file, int author, int work, const WorkNames& names,
                    std::optional<LineForm> lines) {
   Edition edition;
   edition.title = title_of(names, author, work);

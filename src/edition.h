@@ -21,25 +21,25 @@ struct WorkNames {
 
 // The title and the author's name as an edition gives them: as the tables
 // name them, else by number (tlg0012.tlg001, tlg0012).
-std::string title_of(const WorkNames &names, int author, int work);
-std::string author_name_of(const WorkNames &names, int author);
+std::string title_of(const WorkNames& names, int author, int work);
+std::string author_name_of(const WorkNames& names, int author);
 
 // The names of the author table's entry and of the ID table's work, either
 // of which may be missing.
-WorkNames names_of(const AuthorEntry *author, const IdWork *work);
+WorkNames names_of(const AuthorEntry* author, const IdWork* work);
 
 // The names that the tables in `directory` (ending in its separator) give
 // a work: the author table authtab.dir and the ID table tlgNNNN.idt, each in
 // lower or upper case. A missing table names nothing; of a damaged one, what
 // stands before the damage is used. Where the author table does not name the
 // author, the ID table's own name of them serves.
-WorkNames names_in_corpus(FileSystem &files, const std::string &directory, int author, int work);
+WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int author, int work);
 
 // What the TEI edition of a work says beyond its text. The levels above the
 // line that it divides by are those the tables name and those the work's
 // first citation gives, which the work is decoded up to for it; a work with
 // at most one of them is verse, unless `lines` says otherwise. It leaves the
 // author file at its start.
-Edition edition_of(InputFile &author_file, int author, int work, const WorkNames &names, std::optional<LineForm> lines);
+Edition edition_of(InputFile& author_file, int author, int work, const WorkNames& names, std::optional<LineForm> lines);
 
 }  // namespace scrivel

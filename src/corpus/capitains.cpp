@@ -26,25 +26,25 @@ const std::string urn_prefix = "urn:cts:greekLit:";
 
 }  // namespace
 
-fs::path author_directory(const fs::path &out, int author) { return out / "data" / text_group(author); }
+fs::path author_directory(const fs::path& out, int author) { return out / "data" / text_group(author); }
 
-fs::path work_directory(const fs::path &out, int author, int work) {
+fs::path work_directory(const fs::path& out, int author, int work) {
   return author_directory(out, author) / work_name(work);
 }
 
-fs::path edition_path(const fs::path &out, int author, int work) {
+fs::path edition_path(const fs::path& out, int author, int work) {
   return work_directory(out, author, work) / (text_group(author) + "." + work_name(work) + ".scrivel-grc1.xml");
 }
 
-fs::path metadata_path(const fs::path &directory) { return directory / "__cts__.xml"; }
+fs::path metadata_path(const fs::path& directory) { return directory / "__cts__.xml"; }
 
-std::string text_group_metadata(int author, const WorkNames &names) {
+std::string text_group_metadata(int author, const WorkNames& names) {
   return "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"" + urn_prefix + text_group(author) +
          "\"><ti:groupname xml:lang=\"lat\">" + xml_escaped(author_name_of(names, author)) +
          "</ti:groupname></ti:textgroup>\n";
 }
 
-std::string work_metadata(int author, int work, const WorkNames &names) {
+std::string work_metadata(int author, int work, const WorkNames& names) {
   const std::string group_urn = urn_prefix + text_group(author);
   const std::string work_urn = group_urn + "." + work_name(work);
   const std::string title = xml_escaped(title_of(names, author, work));

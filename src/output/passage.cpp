@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::string_view hex_digits = "0123456789ABCDEF";
 
-char *put_urn_value(char *out, std::string_view value) {
+char* put_urn_value(char* out, std::string_view value) {
   for (const char ch : value) {
     const byte b = static_cast<byte>(ch);
     if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
@@ -28,21 +28,21 @@ char *put_urn_value(char *out, std::string_view value) {
 }
 
 // A level's value as a reference shows it, then encoded for the URN.
-char *put_encoded(char *out, const CiteLevel &level) {
+char* put_encoded(char* out, const CiteLevel& level) {
   char shown[CiteLevel::text_size + 16];
   return put_urn_value(out, {shown, static_cast<std::size_t>(put_value(shown, level) - shown)});
 }
 
 }  // namespace
 
-bool Passage::cite(const Citation &citation) {
+bool Passage::cite(const Citation& citation) {
   keep_line(citation[Level::line]);
   if (citation.changed == Level::line && known_) return false;
   known_ = true;
   char encoded[value_room];
   for (const Level level : {Level::x, Level::y, Level::z}) {
-    Upper &upper = upper_[static_cast<int>(level)];
-    const CiteLevel &given = citation[level];
+    Upper& upper = upper_[static_cast<int>(level)];
+    const CiteLevel& given = citation[level];
     upper.held = shows(citation, level);
     upper.value.assign(encoded, put_encoded(encoded, level == Level::x ? CiteLevel{given.number} : given));
   }
@@ -60,12 +60,12 @@ bool Passage::holds_line() const {
 }
 
 // A number alone, as most lines have, needs no encoding.
-char *Passage::put_line(char *out) const {
+char* Passage::put_line(char* out) const {
   if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
   return put_encoded(out, line_);
 }
 
-void Passage::keep_line(const CiteLevel &line) {
+void Passage::keep_line(const CiteLevel& line) {
   line_.number = line.number;
   line_.form = line.form;
   line_.letter = line.letter;

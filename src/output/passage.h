@@ -22,7 +22,7 @@ class Passage {
   // Takes a citation's levels. Those above the line are taken again only
   // when a code changed one of them (or at the first citation): returns
   // whether they were.
-  bool cite(const Citation &citation);
+  bool cite(const Citation& citation);
   // The line code 0x80 is the next line: the line's number plus one, with
   // its letter or text dropped.
   void next_line();
@@ -35,15 +35,15 @@ class Passage {
   // Whether the line's value belongs in the passage: a given number, a
   // letter or a text; and that value, written at `out` (room: value_room).
   bool holds_line() const;
-  char *put_line(char *out) const;
-  const CiteLevel &line() const { return line_; }
+  char* put_line(char* out) const;
+  const CiteLevel& line() const { return line_; }
 
  private:
   struct Upper {
     bool held = false;
     std::string value;
   };
-  void keep_line(const CiteLevel &line);
+  void keep_line(const CiteLevel& line);
 
   std::array<Upper, 3> upper_;
   bool known_ = false;

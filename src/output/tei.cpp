@@ -67,7 +67,7 @@ std::string_view indent(std::size_t depth) {
 
 class TeiRenderer final : public Renderer {
  public:
-  TeiRenderer(Writer &out, Normalization normalization, DocumentSource source)
+  TeiRenderer(Writer& out, Normalization normalization, DocumentSource source)
       : Renderer(out, utf8_forms(normalization), normalization),
         edition_(*source.edition),
         author_(source.author),
@@ -144,7 +144,7 @@ class TeiRenderer final : public Renderer {
       open_line();
     }
   }
-  void citation(const Citation &citation) override {
+  void citation(const Citation& citation) override {
     if (in_head_) {
       finish_head();
     } else {
@@ -260,7 +260,7 @@ class TeiRenderer final : public Renderer {
   // into since it opened is taken back rather than left empty.
   void close_effects(int from) {
     for (int i = open_count_ - 1; i >= from; --i) {
-      const EffectMarkup &markup = effects[static_cast<int>(open_[i])];
+      const EffectMarkup& markup = effects[static_cast<int>(open_[i])];
       if (out_.position() == opening_end_[i] && out_.holds_last(markup.opening.size())) {
         out_.take_back(markup.opening.size());
       } else {
@@ -276,7 +276,7 @@ class TeiRenderer final : public Renderer {
     opening_end_[index] = out_.position();
   }
 
-  const Edition &edition_;
+  const Edition& edition_;
   const int author_;
   const int work_;
   const bool verse_;
@@ -367,7 +367,7 @@ void TeiRenderer::write_cite_structure(std::size_t level) {
 
 }  // namespace
 
-std::unique_ptr<Renderer> make_tei_renderer(Writer &out, Normalization normalization, DocumentSource source) {
+std::unique_ptr<Renderer> make_tei_renderer(Writer& out, Normalization normalization, DocumentSource source) {
   return std::make_unique<TeiRenderer>(out, normalization, source);
 }
 
