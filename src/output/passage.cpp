@@ -35,9 +35,7 @@ char* put_encoded(char* out, const CiteLevel& level) {
 
 }  // namespace
 
-bool Passage::cite(const Citation& citation) {
-  keep_line(citation[Level::line]);
-  if (citation.changed == Level::line && known_) return false;
+void Passage::take_upper_levels(const Citation& citation) {
   known_ = true;
   char encoded[value_room];
   for (const Level level : {Level::x, Level::y, Level::z}) {
@@ -46,7 +44,6 @@ bool Passage::cite(const Citation& citation) {
     upper.held = shows(citation, level);
     upper.value.assign(encoded, put_encoded(encoded, level == Level::x ? CiteLevel{given.number} : given));
   }
-  return true;
 }
 
 void Passage::next_line() {
@@ -55,21 +52,6 @@ void Passage::next_line() {
   line_.text[0] = '\0';
 }
 
-bool Passage::holds_line() const {
-  return line_.number > 0 || line_.text[0] != '\0' || line_.form == CiteLevel::Form::number_letter;
-}
-
-// A number alone, as most lines have, needs no encoding.
-char* Passage::put_line(char* out) const {
-  if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
-  return put_encoded(out, line_);
-}
-
-void Passage::keep_line(const CiteLevel& line) {
-  line_.number = line.number;
-  line_.form = line.form;
-  line_.letter = line.letter;
-  if (line.text[0] != '\0' || line_.text[0] != '\0') std::strcpy(line_.text, line.text);
-}
+char* Passage::put_encoded_line(char* out) const { return put_encoded(out, line_); }
 
 }  // namespace scrivel

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 #include "output/citation.h"
+#include "output/reference.h"
 
 namespace scrivel {
 
@@ -22,7 +24,12 @@ class Passage {
   // Takes a citation's levels. Those above the line are taken again only
   // when a code changed one of them (or at the first citation): returns
   // whether they were.
-  bool cite(const Citation& citation);
+  bool cite(const Citation& citation) {
+    keep_line(citation[Level::line]);
+    if (citation.changed == Level::line && known_) return false;
+    take_upper_levels(citation);
+    return true;
+  }
   // The line code 0x80 is the next line: the line's number plus one, with
   // its letter or text dropped.
   void next_line();
@@ -34,8 +41,14 @@ class Passage {
   std::string_view value(Level level) const { return upper_[static_cast<int>(level)].value; }
   // Whether the line's value belongs in the passage: a given number, a
   // letter or a text; and that value, written at `out` (room: value_room).
-  bool holds_line() const;
-  char* put_line(char* out) const;
+  bool holds_line() const {
+    return line_.number > 0 || line_.text[0] != '\0' || line_.form == CiteLevel::Form::number_letter;
+  }
+  // A number alone, as most lines have, needs no encoding.
+  char* put_line(char* out) const {
+    if (line_.form == CiteLevel::Form::number && line_.number >= 0) return put_number(out, line_.number);
+    return put_encoded_line(out);
+  }
   const CiteLevel& line() const { return line_; }
 
  private:
@@ -43,7 +56,14 @@ class Passage {
     bool held = false;
     std::string value;
   };
-  void keep_line(const CiteLevel& line);
+  void take_upper_levels(const Citation& citation);
+  char* put_encoded_line(char* out) const;
+  void keep_line(const CiteLevel& line) {
+    line_.number = line.number;
+    line_.form = line.form;
+    line_.letter = line.letter;
+    if (line.text[0] != '\0' || line_.text[0] != '\0') std::strcpy(line_.text, line.text);
+  }
 
   std::array<Upper, 3> upper_;
   bool known_ = false;

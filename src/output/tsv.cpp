@@ -115,9 +115,8 @@ class TsvRenderer final : public PlainRenderer {
   }
   // Where the buffer was handed on in between, the empty record stays.
   void end_record() {
-    const std::size_t record_size = text_start_ - record_start_;
-    if (record_start_ != 0 && out_.position() == text_start_ && out_.holds_last(record_size)) {
-      out_.take_back(record_size);
+    if (record_start_ != 0 && out_.position() == text_start_ && out_.holds_last(text_start_ - record_start_)) {
+      out_.take_back(text_start_ - record_start_);
     } else {
       out_.put('\n');
     }
