@@ -1,6 +1,7 @@
 #include "document_checks.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -12,8 +13,12 @@ constexpr std::string_view html_heading = "<html>\n";
 constexpr std::string_view html_ending = "\n</body>\n</html>\n";
 constexpr std::string_view tsv_header = "urn\tcitation\ttext\n";
 constexpr std::string_view urn = "urn:cts:greekLit:tlg";
-constexpr std::size_t head_kept = std::max({rtf_heading.size(), html_heading.size(), tsv_header.size()});
-constexpr std::size_t tail_kept = html_ending.size();
+constexpr std::string_view tei_heading =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">";
+constexpr std::string_view tei_ending = "</TEI>\n";
+constexpr std::size_t head_kept =
+    std::max({rtf_heading.size(), html_heading.size(), tsv_header.size(), tei_heading.size()});
+constexpr std::size_t tail_kept = std::max(html_ending.size(), tei_ending.size());
 
 // A document is checked a word at a time: most of its words are ASCII, and
 // few hold a brace or a backslash.
@@ -34,6 +39,107 @@ std::uint64_t marks_of(std::uint64_t word, char ch) {
 }
 std::string at_byte(std::uint64_t at) { return " at byte " + std::to_string(at); }
 
+// XML 1.0 holds no control character but the blanks, of which TEI documents
+// use only the line feed, and no DEL.
+bool control(unsigned char byte) { return (byte < 0x20 && byte != '\n') || byte == 0x7F; }
+// Whether the byte ends a run of plain text: markup, or a control character.
+bool ends_text(char ch) { return control(static_cast<unsigned char>(ch)) || ch == '<' || ch == '>' || ch == '&'; }
+// The same for each byte of `word`: the high bit of each that does, and no other bit.
+std::uint64_t text_ends(std::uint64_t word) {
+  const std::uint64_t below_blank = ~(((word & ~highs) + ones * (0x80 - 0x20)) | word) & highs;
+  return (below_blank & ~marks_of(word, '\n')) | marks_of(word, 0x7F) | marks_of(word, '<') | marks_of(word, '>') |
+         marks_of(word, '&');
+}
+
+constexpr std::array<std::string_view, 4> entities = {"&lt;", "&gt;", "&amp;", "&quot;"};
+constexpr std::size_t longest_entity = 6;
+bool begins_entity(std::string_view text) {
+  return std::ranges::any_of(entities, [text](std::string_view entity) { return text.starts_with(entity); });
+}
+
+bool name_start(char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_'; }
+bool name_part(char ch) { return name_start(ch) || (ch >= '0' && ch <= '9') || ch == '-' || ch == '.'; }
+bool blank(char ch) { return ch == ' ' || ch == '\n'; }
+std::size_t past_blanks(std::string_view tag, std::size_t at) {
+  while (blank(tag[at])) ++at;
+  return at;
+}
+// The name that starts at `at` ("" when none does); `at` moves past it. The
+// documents declare no namespace prefix, so a name's only colon is that of
+// xml:, the prefix bound without one.
+std::string_view take_name(std::string_view tag, std::size_t& at) {
+  std::size_t end = tag.substr(at).starts_with("xml:") ? at + 4 : at;
+  if (!name_start(tag[end])) return {};
+  while (name_part(tag[++end])) {
+  }
+  const std::string_view name = tag.substr(at, end - at);
+  at = end;
+  return name;
+}
+
+// An element's tag, from its `<` to its `>`, as far as it is well formed.
+struct Tag {
+  enum class Kind { start, end, empty } kind = Kind::start;
+  std::string_view name = {};
+  std::string_view fault = {};  // "" when well formed
+  std::size_t fault_at = 0;
+};
+
+// Whether an attribute from `at` to `end`, where the tag's attributes are
+// well formed, is named `name`.
+bool named_before(std::string_view tag, std::size_t at, std::size_t end, std::string_view name) {
+  while ((at = past_blanks(tag, at)) < end) {
+    if (take_name(tag, at) == name) return true;
+    at = tag.find('"', tag.find('"', at) + 1) + 1;
+  }
+  return false;
+}
+
+// The attributes of a start or empty tag, from `at` to the tag's `>`: each
+// after a blank, named once, its value in double quotes, without a `<` or a
+// stray `&`.
+Tag read_attributes(std::string_view tag, std::size_t at, Tag read) {
+  const std::size_t first = at;
+  for (;;) {
+    const std::size_t next = past_blanks(tag, at);
+    if (next == tag.size() - 1) return read;
+    if (tag.substr(next) == "/>") {
+      read.kind = Tag::Kind::empty;
+      return read;
+    }
+    if (next == at) return {.fault = "an attribute without a blank before it", .fault_at = at};
+    at = next;
+    const std::string_view name = take_name(tag, at);
+    if (name.empty()) return {.fault = "an attribute without a name", .fault_at = at};
+    if (named_before(tag, first, next, name)) return {.fault = "an attribute given twice", .fault_at = next};
+    at = past_blanks(tag, at);
+    if (tag[at] != '=') return {.fault = "an attribute without a value", .fault_at = at};
+    at = past_blanks(tag, at + 1);
+    if (tag[at] != '"') return {.fault = "an attribute value without double quotes", .fault_at = at};
+    const std::size_t close = tag.find('"', at + 1);
+    if (close == std::string_view::npos) return {.fault = "an attribute value left open", .fault_at = at};
+    const std::string_view value = tag.substr(at + 1, close - at - 1);
+    if (const std::size_t lt = value.find('<'); lt != std::string_view::npos)
+      return {.fault = "a < in an attribute value", .fault_at = at + 1 + lt};
+    for (std::size_t amp = value.find('&'); amp != std::string_view::npos; amp = value.find('&', amp + 1))
+      if (!begins_entity(value.substr(amp))) return {.fault = "a & that begins no entity", .fault_at = at + 1 + amp};
+    at = close + 1;
+  }
+}
+
+Tag read_tag(std::string_view tag) {
+  for (std::size_t at = 0; at < tag.size(); ++at)
+    if (control(static_cast<unsigned char>(tag[at]))) return {.fault = "a control character", .fault_at = at};
+  Tag read;
+  std::size_t at = 1;
+  if (tag[at] == '/') read.kind = Tag::Kind::end, ++at;
+  read.name = take_name(tag, at);
+  if (read.name.empty()) return {.fault = "a tag without an element name", .fault_at = at};
+  if (read.kind != Tag::Kind::end) return read_attributes(tag, at, read);
+  if (past_blanks(tag, at) != tag.size() - 1) return {.fault = "an end tag that does not parse", .fault_at = at};
+  return read;
+}
+
 }  // namespace
 
 void DocumentCheck::take(std::string_view bytes) {
@@ -45,6 +151,10 @@ void DocumentCheck::take(std::string_view bytes) {
     case Format::tsv: take_records(bytes); [[fallthrough]];
     case Format::html:
     case Format::text: take_utf8(bytes); break;
+    case Format::tei:
+      take_markup(bytes);
+      take_utf8(bytes);
+      break;
   }
   size_ += bytes.size();
 }
@@ -156,6 +266,84 @@ void DocumentCheck::take_records(std::string_view bytes) {
   }
 }
 
+// The markup is followed a byte at a time, but plain text a word at a time.
+void DocumentCheck::take_markup(std::string_view bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size() && xml_fault_.empty()) {
+    if (markup_.empty()) {
+      at = take_text(bytes, at);
+    } else if (markup_[0] == '<') {
+      at = take_tag(bytes, at);
+    } else {
+      at = take_entity(bytes, at);
+    }
+  }
+}
+
+// Takes text up to the first byte that ends it, and that byte; returns
+// where the text or markup after it starts.
+std::size_t DocumentCheck::take_text(std::string_view bytes, std::size_t at) {
+  for (; at + 8 <= bytes.size(); at += 8)
+    if (const std::uint64_t ends = text_ends(word_at(bytes.data() + at)); ends != 0) {
+      at += std::countr_zero(ends) / 8;
+      break;
+    }
+  while (at < bytes.size() && !ends_text(bytes[at])) ++at;
+  if (at == bytes.size()) return at;
+  if (bytes[at] == '<' || bytes[at] == '&') {
+    markup_ = bytes[at];
+    markup_at_ = size_ + at;
+  } else if (bytes[at] == '>') {
+    xml_fault_ = "a > outside a tag" + at_byte(size_ + at);
+  } else {
+    xml_fault_ = "a control character" + at_byte(size_ + at);
+  }
+  return at + 1;
+}
+
+std::size_t DocumentCheck::take_tag(std::string_view bytes, std::size_t at) {
+  const std::size_t end = bytes.find('>', at);
+  markup_.append(bytes.substr(at, end == std::string_view::npos ? end : end + 1 - at));
+  if (end == std::string_view::npos) return bytes.size();
+  take_element(markup_);
+  markup_.clear();
+  return end + 1;
+}
+
+// An entity is taken to its `;`, or to as many bytes as the longest holds.
+std::size_t DocumentCheck::take_entity(std::string_view bytes, std::size_t at) {
+  while (at < bytes.size() && markup_.size() < longest_entity && markup_.back() != ';') markup_ += bytes[at++];
+  if (markup_.size() < longest_entity && markup_.back() != ';') return at;
+  if (!begins_entity(markup_)) xml_fault_ = "a & that begins no entity" + at_byte(markup_at_);
+  markup_.clear();
+  return at;
+}
+
+// Only the first tag is the XML declaration, which the heading holds; an end
+// tag closes the element opened last, and a start or empty tag outside
+// every element opens the root, of which there is one.
+void DocumentCheck::take_element(std::string_view tag) {
+  if (tag.starts_with("<?")) {
+    if (markup_at_ != 0) xml_fault_ = "a processing instruction after the start" + at_byte(markup_at_);
+    return;
+  }
+  const Tag read = read_tag(tag);
+  if (!read.fault.empty()) {
+    xml_fault_ = std::string(read.fault) + at_byte(markup_at_ + read.fault_at);
+  } else if (read.kind == Tag::Kind::end) {
+    if (open_.empty() || open_.back() != read.name) {
+      xml_fault_ = "an end tag that closes no open element" + at_byte(markup_at_);
+    } else {
+      open_.pop_back();
+    }
+  } else if (open_.empty() && rooted_) {
+    xml_fault_ = "a second root element" + at_byte(markup_at_);
+  } else {
+    rooted_ = true;
+    if (read.kind == Tag::Kind::start) open_.emplace_back(read.name);
+  }
+}
+
 std::string DocumentCheck::verdict() const {
   const std::string utf8 = pending_ > 0 && utf8_fault_.empty() ? "not UTF-8" + at_byte(sequence_at_) : utf8_fault_;
   switch (format_) {
@@ -176,6 +364,12 @@ std::string DocumentCheck::verdict() const {
       if (!tail_.ends_with('\n')) return "no line feed at the end";
       if (!record_fault_.empty()) return record_fault_;
       return utf8;
+    case Format::tei:
+      if (!head_.starts_with(tei_heading)) return "no TEI heading";
+      if (!tail_.ends_with(tei_ending)) return "no TEI ending";
+      if (!xml_fault_.empty()) return xml_fault_;
+      if (!open_.empty()) return std::to_string(open_.size()) + " element(s) left open, the innermost " + open_.back();
+      return utf8;
   }
   return "";
 }
@@ -184,6 +378,7 @@ std::string check_html(std::string_view document) { return check_document(docume
 std::string check_rtf(std::string_view document) { return check_document(document, Format::rtf); }
 std::string check_text(std::string_view document) { return check_document(document, Format::text); }
 std::string check_tsv(std::string_view document) { return check_document(document, Format::tsv); }
+std::string check_tei(std::string_view document) { return check_document(document, Format::tei); }
 
 std::string check_document(std::string_view document, Format format) {
   DocumentCheck check(format);

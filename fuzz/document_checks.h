@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/format.h"
 
@@ -29,6 +30,11 @@ class DocumentCheck {
   void take_utf8(std::string_view bytes);
   void take_braces(std::string_view bytes);
   void take_records(std::string_view bytes);
+  void take_markup(std::string_view bytes);
+  std::size_t take_text(std::string_view bytes, std::size_t at);
+  std::size_t take_tag(std::string_view bytes, std::size_t at);
+  std::size_t take_entity(std::string_view bytes, std::size_t at);
+  void take_element(std::string_view tag);
 
   Format format_;
   std::uint64_t size_ = 0;  // of the bytes taken
@@ -55,6 +61,15 @@ class DocumentCheck {
   std::size_t tabs_ = 0;
   bool urn_ = true;
   std::string record_fault_;
+
+  // TEI: the elements open, the innermost last; the tag or the entity being
+  // taken, from its `<` or `&` on, and where it starts; whether the root
+  // element was opened.
+  std::vector<std::string> open_;
+  std::string markup_;
+  std::uint64_t markup_at_ = 0;
+  bool rooted_ = false;
+  std::string xml_fault_;
 };
 
 // Each returns "" when the rule holds, else what is wrong.
@@ -69,6 +84,11 @@ std::string check_text(std::string_view document);
 // Valid UTF-8: the header line, then records of three fields whose first is
 // a CTS URN of the work, each ended by a line feed.
 std::string check_tsv(std::string_view document);
+// Valid UTF-8 without control characters but the line feed, from the XML
+// declaration and the TEI root's start tag to its end tag: well-formed
+// elements, attribute values in double quotes, and no `&` but that of the
+// entities lt, gt, amp and quot.
+std::string check_tei(std::string_view document);
 // The rule of the document's format.
 std::string check_document(std::string_view document, Format format);
 // Every line of the messages ends with a line feed.

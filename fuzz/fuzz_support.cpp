@@ -108,7 +108,7 @@ class ReusedFiles : public FileSystem {
     checks::DocumentCheck check(format);
     check_ = &check;
     messages_.str({});
-    convert(input, {1, work, format, default_normalization(format), "tlg0001.txt"}, *this, messages_);
+    convert(input, {1, work, format, default_normalization(format), "tlg0001.txt", {}, {}}, *this, messages_);
     std::string fault = checks::check_messages(messages_.view());
     if (!fault.empty() || check.size() == 0) return fault;
     return check.verdict();
@@ -309,8 +309,8 @@ authorfile::Bytes lay_out_content(std::string_view content) {
   return builder.finish();
 }
 
-constexpr std::array<Format, 4> every_format = {Format::rtf, Format::html, Format::text, Format::tsv};
-constexpr std::array<std::string_view, 4> format_names = {"rtf: ", "html: ", "text: ", "tsv: "};
+constexpr std::array<Format, 5> every_format = {Format::rtf, Format::html, Format::text, Format::tsv, Format::tei};
+constexpr std::array<std::string_view, 5> format_names = {"rtf: ", "html: ", "text: ", "tsv: ", "tei: "};
 
 std::string conversion_fault(std::string_view file, int work, Format format) {
   static ReusedFiles files;

@@ -1,5 +1,6 @@
 // Every input in fuzz/regressions/ (see its README), replayed: each must
-// convert into sound documents, list soundly or read as sound tables.
+// convert into sound documents, list soundly or read as sound tables. And
+// the check that holds a document to its format's rule, on hand-made ones.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "document_checks.h"
 #include "fuzz_support.h"
 
 namespace scrivel::fuzzing {
@@ -46,6 +48,53 @@ TEST(FuzzRegressions, Listings) {
 
 TEST(FuzzRegressions, MetadataTables) {
   for (const auto& path : inputs_in("metadata")) EXPECT_EQ(metadata_fault(read_bytes(path)), "") << path;
+}
+
+// A TEI document with `body` inside its root element.
+std::string tei_document(std::string_view body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">" + std::string(body) +
+         "</TEI>\n";
+}
+
+// Each document is taken whole, then cut in two at every byte, so that a
+// tag, an entity, a UTF-8 sequence or a word of text straddles the cut: the
+// verdict must not depend on where the buffers end.
+TEST(DocumentChecks, TeiIsWellFormedXml) {
+  struct Case {
+    std::string_view body;
+    std::string_view fault;  // how the verdict starts; "" for a sound document
+  };
+  const Case cases[] = {
+      {"<text><div type=\"edition\" n=\"1.a\"><l n=\"1\">&lt;&lt;%3&gt;&gt; &amp;\n \xCE\xBC\xE1\xBF\x86\xCE\xBD "
+       "&quot;</l><lb/><lb\n n=\"2\" /></div></text>",
+       ""},
+      {"<text><p>unclosed</p>", "an end tag that closes no open element"},
+      {"<TEI>", "1 element(s) left open"},  // the root's end tag closes this one
+      {"<text><p>crossed</text></p>", "an end tag that closes no open element"},
+      {"<p>a long run of text with a tab\there</p>", "a control character"},
+      {"<p n=\"a\x7F\"/>", "a control character"},
+      {"<p>a long run of text, then a bare & there</p>", "a & that begins no entity"},
+      {"<p n=\"&apos;\"/>", "a & that begins no entity"},
+      {"<p>a long run of text, then a bare > there</p>", "a > outside a tag"},
+      {"<p n=\"<\"/>", "a < in an attribute value"},
+      {"<p n=1/>", "an attribute value without double quotes"},
+      {"<p n=\"1\"m=\"2\"/>", "an attribute without a blank before it"},
+      {"<p n=\"1\" m=\"n=\" n=\"2\"/>", "an attribute given twice"},
+      {"<?pi?>", "a processing instruction after the start"},
+      {"</TEI><TEI>", "a second root element"},
+      {"<p>\xCE</p>", "not UTF-8"},
+  };
+  for (const auto& [body, fault] : cases) {
+    const std::string document = tei_document(body);
+    const std::string verdict = checks::check_tei(document);
+    EXPECT_TRUE(verdict.starts_with(fault) && verdict.empty() == fault.empty()) << body << ": " << verdict;
+    for (std::size_t cut = 0; cut <= document.size(); ++cut) {
+      checks::DocumentCheck check(Format::tei);
+      check.take(std::string_view(document).substr(0, cut));
+      check.take(std::string_view(document).substr(cut));
+      EXPECT_EQ(check.verdict(), verdict) << body << " cut at " << cut;
+    }
+  }
 }
 
 }  // namespace
