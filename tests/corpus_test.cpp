@@ -310,6 +310,22 @@ TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemoved) {
                                                     ".sv1_8.html.part" + std::to_string(::getppid())}));
 }
 
+TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemovedFromTheTree) {
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  fs::create_directories("out/data/tlg0001/tlg001");
+  write_file("out/data/tlg0001/.__cts__.xml.part999999999", "cut short");
+  write_file("out/data/tlg0001/tlg001/.tlg0001.tlg001.scrivel-grc1.xml.part999999999", "cut short");
+  const Outcome batch =
+      run({"convert", "--corpus", "corpus", "--out", "out", "--format", "tei", "--layout", "capitains"});
+  EXPECT_EQ(batch.status, 0);
+  EXPECT_TRUE(batch.err.starts_with(
+      "scrivel-corpus: removed 2 temporary files that an earlier run stopped outright left in out\n"))
+      << batch.err;
+  EXPECT_EQ(files_in("out/data/tlg0001"), (std::set<std::string>{"__cts__.xml", "tlg001"}));
+  EXPECT_EQ(files_in("out/data/tlg0001/tlg001"),
+            (std::set<std::string>{"__cts__.xml", "tlg0001.tlg001.scrivel-grc1.xml"}));
+}
+
 TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {
   add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").work(3).unit("C").finish());
   fs::create_symlink("/dev/full", "out/.sv1_2.html.part" + std::to_string(::getpid()));

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <thread>
@@ -246,12 +247,12 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
   work_through();
 }
 
-// The temporary files that a run killed outright left in `out`: those of a
-// process that is gone. Removed before the batch, and counted on `err`.
-void remove_stale_temporaries(const fs::path& out, std::ostream& err) {
+// The temporary files that a run killed outright left in `directory`:
+// those of a process that is gone. Returns how many were removed.
+int remove_stale_temporaries(const fs::path& directory) {
   int removed = 0;
   std::error_code error;
-  for (fs::directory_iterator entry(out, error), end; !error && entry != end; entry.increment(error)) {
+  for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     const std::size_t part = name.rfind(".part");
     if (!name.starts_with('.') || part == std::string::npos || part + 5 == name.size()) continue;
@@ -262,14 +263,29 @@ void remove_stale_temporaries(const fs::path& out, std::ostream& err) {
     std::error_code ignored;
     if (fs::remove(entry->path(), ignored)) ++removed;
   }
+  return removed;
+}
+
+// Those in the out directory and, in the CapiTainS layout, in the folders
+// of the jobs' works and authors; counted on `err`.
+void remove_stale_temporaries(const std::vector<Job>& jobs, const BatchSettings& settings, std::ostream& err) {
+  std::set<fs::path> directories = {settings.out};
+  if (settings.layout == Layout::capitains) {
+    for (const Job& job : jobs) {
+      directories.insert(capitains::author_directory(settings.out, job.author));
+      directories.insert(capitains::work_directory(settings.out, job.author, job.work));
+    }
+  }
+  int removed = 0;
+  for (const fs::path& directory : directories) removed += remove_stale_temporaries(directory);
   if (removed > 0)
     err << "scrivel-corpus: removed " << removed << " temporary files that an earlier run stopped outright left in "
-        << out.string() << "\n";
+        << settings.out.string() << "\n";
 }
 
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console) {
   BatchSummary summary;
-  remove_stale_temporaries(settings.out, console.err);
+  remove_stale_temporaries(jobs, settings, console.err);
   Progress progress(console, jobs);
   std::mutex mutex;  // over the summary, the progress and the console
   in_parallel(jobs.size(), settings.jobs, console.stop, [&](std::size_t i) {
