@@ -141,7 +141,6 @@ WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int a
   const IdWork* named = nullptr;
   for (const IdWork& listed : ids.works)
     if (listed.number == work) named = &listed;
-  if (!entry && !ids.author_name.empty()) entry = AuthorEntry{"", ids.author_name, {}, ""};
   return names_of(entry ? &*entry : nullptr, named);
 }
 

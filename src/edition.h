@@ -31,8 +31,8 @@ WorkNames names_of(const AuthorEntry* author, const IdWork* work);
 // The names that the tables in `directory` (ending in its separator) give
 // a work: the author table authtab.dir and the ID table tlgNNNN.idt, each in
 // lower or upper case. A missing table names nothing; of a damaged one, what
-// stands before the damage is used. Where the author table does not name the
-// author, the ID table's own name of them serves.
+// stands before the damage is used. The author's name is the author
+// table's, as scrivel-corpus lists it.
 WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int author, int work);
 
 // What the TEI edition of a work says beyond its text. The levels above the

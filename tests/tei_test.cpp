@@ -114,7 +114,7 @@ TEST(TeiEdition, ReadsItsNamesFromTheTablesInEitherCase) {
     corpus.inputs["corpus/TLG0012.IDT"] = id_table;
     if (with_author_table) corpus.inputs["corpus/authtab.dir"] = to_string(authorfile::author_table({files.author}));
     const WorkNames first = names_in_corpus(corpus, "corpus/", 12, 1);
-    EXPECT_EQ(first.author, "Homerus Epic.") << with_author_table;
+    EXPECT_EQ(first.author, with_author_table ? "Homerus Epic." : "");
     EXPECT_EQ(first.title, "Ἰλιάς");
     EXPECT_EQ(first.levels, (std::array<std::string, level_count>{"", "", "book", "line"}));
     EXPECT_EQ(names_in_corpus(corpus, "corpus/", 12, 2).title, "");
