@@ -17,6 +17,10 @@ if ! command -v jing >/dev/null; then
   echo "check_editions: skipped: needs jing (apt-get install jing)"
   exit 77
 fi
+# The JVM that runs jing reserves address space by the machine's memory, and
+# does not start under a limit such as `ulimit -v 2000000`: it is told to
+# reserve what validating the editions needs.
+export JAVA_TOOL_OPTIONS="-Xmx512m -XX:CompressedClassSpaceSize=64m -XX:ReservedCodeCacheSize=32m"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 

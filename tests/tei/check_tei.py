@@ -555,7 +555,8 @@ def validate(schema, paths, faults):
     # Longest first, so that a path that begins another one is not taken for it.
     by_length = sorted(absolute, key=len, reverse=True)
     for line in output:
-        if not line.strip() or line.startswith("[warning]"):  # Debian's wrapper, on missing optional jars
+        # Debian's wrapper warns of missing optional jars; the JVM says which options it was given.
+        if not line.strip() or line.startswith(("[warning]", "Picked up JAVA_TOOL_OPTIONS")):
             continue
         path = next((p for p in by_length if line.startswith(p + ":")), None)
         if path is None:
