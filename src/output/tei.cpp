@@ -223,13 +223,12 @@ class TeiRenderer final : public Renderer {
   }
 
   void open_line() {
-    char value[Passage::value_room];
-    const std::string_view n = passage_.holds_line() ? std::string_view(value, passage_.put_line(value) - value) : "";
     out_.write(line_indent_);
     out_.write(verse_ ? "<l" : "<lb");
     if (passage_.holds_line()) {
+      char value[Passage::value_room];
       out_.write(" n=\"");
-      out_.write(n);
+      out_.write({value, static_cast<std::size_t>(passage_.put_line(value) - value)});
       out_.write("\"");
     }
     if (!verse_ && follows_hyphen_) out_.write(" break=\"no\"");
@@ -280,7 +279,7 @@ class TeiRenderer final : public Renderer {
   const int author_;
   const int work_;
   const bool verse_;
-  std::string line_indent_;
+  std::string_view line_indent_;
   Passage passage_;
   std::vector<std::string> open_values_;  // of the divisions open, the highest first
   bool paragraph_open_ = false;
