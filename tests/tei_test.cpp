@@ -76,10 +76,10 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
        "([^.]+)\"\n          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div/tei:l[@n='$1'])",
        "<citeStructure unit=\"line\" match=\"/TEI/text/body/div/l\" use=\"@n\"/>"},
       {"~[z 1 line 1]A",
-       {"", "Book", "chapter 2!", "vers"},
+       {"", "Aa0-Zz9", "chapter, 2!", "(vers)"},
        {},
        "/tei:div[@n='$1']/tei:div[@n='$2']/tei:p/tei:lb[@n='$3'])",
-       "<citeStructure unit=\"Book\" match=\"/TEI/text/body/div/div\" use=\"@n\">\n"
+       "<citeStructure unit=\"Aa0-Zz9\" match=\"/TEI/text/body/div/div\" use=\"@n\">\n"
        "          <citeStructure unit=\"chapter_2\" match=\"div\" use=\"@n\" delim=\".\">\n"
        "            <citeStructure unit=\"vers\" match=\"p/lb\" use=\"@n\" delim=\".\"/>"},
       {"~[y 1 z 1 line 1]A",
