@@ -1,13 +1,13 @@
 #include "edition.h"
 
-#include <cstdio>
-#include <ostream>
 #include <memory>
+#include <ostream>
 
 #include "decode/decoder.h"
 #include "input/byte_source.h"
 #include "input/config.h"
 #include "output/encodings.h"
+#include "output/passage.h"
 #include "output/reference.h"
 #include "output/writer.h"
 #include "scrivel.h"
@@ -134,10 +134,9 @@ WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int a
     for (AuthorEntry& listed : read_author_table(*table).entries)
       if (author_number_of(listed.file_name) == author) entry = std::move(listed);
   }
-  std::string id_name = author_file_name(author);
-  id_name.replace(id_name.size() - 4, 4, ".idt");
   IdTable ids;
-  if (const std::optional<std::string> table = read_table(files, directory, id_name)) ids = read_id_table(*table);
+  if (const std::optional<std::string> table = read_table(files, directory, id_table_file_name(author)))
+    ids = read_id_table(*table);
   const IdWork* named = nullptr;
   for (const IdWork& listed : ids.works)
     if (listed.number == work) named = &listed;
@@ -145,17 +144,11 @@ WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int a
 }
 
 std::string title_of(const WorkNames& names, int author, int work) {
-  if (!names.title.empty()) return names.title;
-  char number_name[48];
-  std::snprintf(number_name, sizeof number_name, "tlg%04d.tlg%03d", author, work);
-  return number_name;
+  return names.title.empty() ? text_group_name(author) + "." + work_name(work) : names.title;
 }
 
 std::string author_name_of(const WorkNames& names, int author) {
-  if (!names.author.empty()) return names.author;
-  char number_name[48];
-  std::snprintf(number_name, sizeof number_name, "tlg%04d", author);
-  return number_name;
+  return names.author.empty() ? text_group_name(author) : names.author;
 }
 
 Edition edition_of(InputFile& author_file, int author, int work, const WorkNames& names,

@@ -3,61 +3,44 @@
 #include <cstdio>
 
 #include "input/config.h"
+#include "output/passage.h"
 #include "output/xml.h"
 
 namespace scrivel::corpus::capitains {
-namespace {
-
 namespace fs = std::filesystem;
 
-std::string text_group(int author) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%04d", author);
-  return name;
-}
-
-std::string work_name(int work) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%03d", work);
-  return name;
-}
-
-const std::string urn_prefix = "urn:cts:greekLit:";
-
-}  // namespace
-
-fs::path author_directory(const fs::path& out, int author) { return out / "data" / text_group(author); }
+fs::path author_directory(const fs::path& out, int author) { return out / "data" / text_group_name(author); }
 
 fs::path work_directory(const fs::path& out, int author, int work) {
   return author_directory(out, author) / work_name(work);
 }
 
 fs::path edition_path(const fs::path& out, int author, int work) {
-  return work_directory(out, author, work) / (text_group(author) + "." + work_name(work) + ".scrivel-grc1.xml");
+  return work_directory(out, author, work) / (text_group_name(author) + "." + work_name(work) + ".scrivel-grc1.xml");
 }
 
 fs::path metadata_path(const fs::path& directory) { return directory / "__cts__.xml"; }
 
 std::string text_group_metadata(int author, const WorkNames& names) {
-  return "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"" + urn_prefix + text_group(author) +
-         "\"><ti:groupname xml:lang=\"lat\">" + xml_escaped(author_name_of(names, author)) +
+  return "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"" + std::string(urn_namespace) +
+         text_group_name(author) + "\"><ti:groupname xml:lang=\"lat\">" + xml_escaped(author_name_of(names, author)) +
          "</ti:groupname></ti:textgroup>\n";
 }
 
 std::string work_metadata(int author, int work, const WorkNames& names) {
-  const std::string group_urn = urn_prefix + text_group(author);
-  const std::string work_urn = group_urn + "." + work_name(work);
+  const std::string group_urn = std::string(urn_namespace) + text_group_name(author);
+  const std::string urn = work_urn(author, work);
   const std::string title = xml_escaped(title_of(names, author, work));
   char source[96];
   std::snprintf(source, sizeof source, "TLG author file %s, work %03d, converted by scrivel %s.",
                 author_file_name(author).c_str(), work, SCRIVEL_VERSION);
-  return "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"" + group_urn + "\" urn=\"" + work_urn +
+  return "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"" + group_urn + "\" urn=\"" + urn +
          "\" xml:lang=\"grc\">\n"
          "  <ti:title xml:lang=\"lat\">" +
          title +
          "</ti:title>\n"
          "  <ti:edition urn=\"" +
-         work_urn + ".scrivel-grc1\" workUrn=\"" + work_urn +
+         urn + ".scrivel-grc1\" workUrn=\"" + urn +
          "\">\n"
          "    <ti:label xml:lang=\"lat\">" +
          title +

@@ -23,11 +23,6 @@ std::string lower_case(std::string text) {
   return text;
 }
 
-std::string id_table_name(const std::string& prefix, int author) {
-  std::string name = author_file_name(author);
-  return prefix + name.substr(0, name.size() - 4) + ".idt";
-}
-
 // The names of a work's levels from the highest down to the line: the ones the table gives.
 std::vector<std::string> levels_of(const IdWork& work) {
   std::vector<std::string> levels;
@@ -83,7 +78,7 @@ const std::map<int, IdWork>& Catalogue::works_of(int author) {
   const auto known = works_.find(author);
   if (known != works_.end()) return known->second;
   std::map<int, IdWork>& works = works_[author];
-  const std::string name = id_table_name(prefix_, author);
+  const std::string name = prefix_ + id_table_file_name(author);
   if (const std::optional<std::string> table = read(name)) {
     IdTable read_table = read_id_table(*table);
     if (read_table.fault) warn(files_.at(lower_case(name)), *read_table.fault);

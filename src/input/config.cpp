@@ -68,6 +68,11 @@ std::string author_file_name(int author) {
   return name;
 }
 
+std::string id_table_file_name(int author) {
+  std::string name = author_file_name(author);
+  return name.replace(name.size() - 4, 4, ".idt");
+}
+
 int leading_number(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;

@@ -20,8 +20,10 @@ struct Config {
 // and a format line that names no format selects RTF.
 Config read_config(FileSystem& files, Messages& messages);
 
-// The name of an author's file in the corpus: tlgNNNN.txt.
+// The name of an author's file in the corpus: tlgNNNN.txt; and of the ID
+// table beside it, tlgNNNN.idt.
 std::string author_file_name(int author);
+std::string id_table_file_name(int author);
 
 // The leading decimal number of a command-line argument, as atoi reads it:
 // leading blanks and a sign are accepted, the rest is ignored, no digits give

@@ -1,6 +1,7 @@
 #include "output/passage.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "byte.h"
@@ -34,6 +35,22 @@ char* put_encoded(char* out, const CiteLevel& level) {
 }
 
 }  // namespace
+
+std::string text_group_name(int author) {
+  char name[16];
+  std::snprintf(name, sizeof name, "tlg%04d", author);
+  return name;
+}
+
+std::string work_name(int work) {
+  char name[16];
+  std::snprintf(name, sizeof name, "tlg%03d", work);
+  return name;
+}
+
+std::string work_urn(int author, int work) {
+  return std::string(urn_namespace) + text_group_name(author) + "." + work_name(work);
+}
 
 void Passage::take_upper_levels(const Citation& citation) {
   known_ = true;

@@ -11,6 +11,13 @@
 
 namespace scrivel {
 
+// The CTS names of an author (the text group, tlg0012) and of a work
+// (tlg001), and the URN of a work, urn:cts:greekLit:tlg0012.tlg001.
+inline constexpr std::string_view urn_namespace = "urn:cts:greekLit:";
+std::string text_group_name(int author);
+std::string work_name(int work);
+std::string work_urn(int author, int work);
+
 // The passage of a CTS URN: the values of the levels, each as a URN writes
 // it. A value keeps ASCII letters and digits and percent-encodes every other
 // byte, since CTS reserves ".", ":", "@", "#", "[", "]" and "-": so no value

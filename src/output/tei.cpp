@@ -70,7 +70,7 @@ class TeiRenderer final : public Renderer {
   TeiRenderer(Writer& out, Normalization normalization, DocumentSource source)
       : Renderer(out, utf8_forms(normalization), normalization),
         edition_(*source.edition),
-        author_(source.author),
+        urn_(work_urn(source.author, source.work)),
         work_(source.work),
         verse_(edition_.lines == LineForm::verse) {
     line_indent_ = indent(edition_.divisions.size() + (verse_ ? 1 : 2));
@@ -79,7 +79,7 @@ class TeiRenderer final : public Renderer {
   void begin() override {
     write_header();
     out_.write("  <text><body>\n    <div type=\"edition\" xml:lang=\"grc\" n=\"");
-    write_urn();
+    out_.write(urn_);
     out_.write(".scrivel-grc1\">");
     out_.write(indent(1));
     out_.write("<head>");
@@ -160,11 +160,6 @@ class TeiRenderer final : public Renderer {
   void write_header();
   void write_reference_patterns();
   void write_cite_structure(std::size_t level);
-  void write_urn() {
-    char urn[48];
-    std::snprintf(urn, sizeof urn, "urn:cts:greekLit:tlg%04d.tlg%03d", author_, work_);
-    out_.write(urn);
-  }
   std::string_view unit(std::size_t level) const {
     return edition_
         .units[static_cast<int>(level < edition_.divisions.size() ? edition_.divisions[level] : Level::line)];
@@ -276,7 +271,7 @@ class TeiRenderer final : public Renderer {
   }
 
   const Edition& edition_;
-  const int author_;
+  const std::string urn_;
   const int work_;
   const bool verse_;
   std::string_view line_indent_;

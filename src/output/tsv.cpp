@@ -3,7 +3,6 @@
 // as the reading documents show it, and its text as the plain text has it.
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -26,11 +25,8 @@ constexpr std::array<std::string_view, 256> bytes = [] {
 
 class TsvRenderer final : public PlainRenderer {
  public:
-  TsvRenderer(Writer& out, Normalization normalization, DocumentSource source) : PlainRenderer(out, normalization) {
-    char prefix[64];
-    std::snprintf(prefix, sizeof prefix, "urn:cts:greekLit:tlg%04d.tlg%03d:", source.author, source.work);
-    urn_prefix_ = prefix;
-  }
+  TsvRenderer(Writer& out, Normalization normalization, DocumentSource source)
+      : PlainRenderer(out, normalization), urn_prefix_(work_urn(source.author, source.work) + ":") {}
 
   void begin() override {
     out_.write("urn\tcitation\ttext\n");
