@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "decode/plain_text.h"
 #include "edition.h"
 #include "files.h"
 #include "messages.h"
@@ -51,12 +52,6 @@ struct Conversion {
 
 // Converts from an author file held in memory into a document in memory.
 Conversion convert(std::string_view author_file, const Request& request);
-
-// A name or a title of the corpus's metadata, Beta Code that starts in
-// Latin type, as plain text in Unicode NFC: `&1Theocritus& Bucol.` is
-// "Theocritus Bucol.", `$*)ILIA/S` is "Ἰλιάς". A byte above 0x7F, which no
-// Beta Code text holds, reads as "?".
-std::string plain_text_of_name(std::string_view beta_code);
 
 // One run of the program: `args` as the command line gives them (the
 // program's name first), files through `files`, messages onto `messages`.
