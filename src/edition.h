@@ -35,11 +35,8 @@ WorkNames names_of(const AuthorEntry* author, const IdWork* work);
 // table's, as scrivel-corpus lists it.
 WorkNames names_in_corpus(FileSystem& files, const std::string& directory, int author, int work);
 
-// What the TEI edition of a work says beyond its text. The levels above the
-// line that it divides by are those the tables name and those the work's
-// first citation gives, which the work is decoded up to for it; a work with
-// at most one of them is verse, unless `lines` says otherwise. It leaves the
-// author file at its start.
-Edition edition_of(InputFile& author_file, int author, int work, const WorkNames& names, std::optional<LineForm> lines);
+// What the TEI edition of a work says beyond its text, from the names the
+// tables give it; `lines` forces verse or prose.
+Edition edition_of(int author, int work, const WorkNames& names, std::optional<LineForm> lines);
 
 }  // namespace scrivel

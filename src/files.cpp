@@ -216,10 +216,13 @@ std::unique_ptr<InputFile> MemoryFiles::open_input(const std::string& path) {
   return std::make_unique<MemoryInput>(found->second);
 }
 
+std::unique_ptr<OutputFile> memory_output(std::string& data) {
+  data.clear();
+  return std::make_unique<MemoryOutput>(data);
+}
+
 std::unique_ptr<OutputFile> MemoryFiles::create_output(const std::string& name) {
-  std::string& document = outputs[name];
-  document.clear();
-  return std::make_unique<MemoryOutput>(document);
+  return memory_output(outputs[name]);
 }
 
 }  // namespace scrivel

@@ -80,6 +80,9 @@ class MemoryInput : public InputFile {
   std::uint64_t position_ = 0;
 };
 
+// A document held in memory: `data` receives its bytes, whole once closed.
+std::unique_ptr<OutputFile> memory_output(std::string& data);
+
 // Files held in memory, so that a whole run needs no disk: `inputs` holds
 // scrivel.cfg and author files by name, `outputs` receives the documents.
 class MemoryFiles : public FileSystem {

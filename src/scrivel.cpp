@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "decode/decoder.h"
+#include "decode/decode.h"
 #include "input/byte_source.h"
 #include "input/config.h"
 #include "output/renderer.h"
@@ -15,17 +15,26 @@ constexpr int max_author = 9999;
 
 int convert_work(InputFile& author_file, const Request& request, FileSystem& documents, Messages& messages) {
   messages.printf("reading %s work %d\n", request.path.c_str(), request.work);
-  std::optional<Edition> edition;
-  if (request.format == Format::tei)
-    edition = edition_of(author_file, request.author, request.work, request.names, request.lines);
   ByteSource source(author_file, messages);
   if (!source.find_work(request.work)) return 0;
-  const DocumentSource origin{request.author, request.work, edition ? &*edition : nullptr};
-  Writer writer(documents, messages, document_name(request.format, request.author, request.work));
-  writer.open();
-  const std::unique_ptr<Renderer> renderer = make_renderer(request.format, request.normalization, writer, origin);
-  const int status = Decoder(source, *renderer, messages).scrivel();
-  return writer.close() ? status : 1;
+  const std::string name = document_name(request.format, request.author, request.work);
+  std::unique_ptr<OutputFile> file = documents.create_output(name);
+  if (!file) {
+    messages.fatal("Cannot open/write to '%s'\n", name.c_str());
+    return 1;
+  }
+  Writer writer(std::move(file));
+  const Edition edition = edition_of(request.author, request.work, request.names, request.lines);
+  const std::unique_ptr<Renderer> renderer =
+      make_renderer(request.format, request.normalization, writer, {request.author, request.work, &edition});
+  const Ending ending = decode(source, profile::work_script, *renderer, messages);
+  if (ending == Ending::bytes_ran_out) messages.fatal(4, ": unexpected end of file, offset:%lX\n", messages.offset());
+  messages.printf("%d blocks were read\n", source.blocks_read() + 1);
+  if (!writer.close()) {
+    messages.fatal("Cannot open/write to '%s'\n", name.c_str());
+    return 1;
+  }
+  return ending == Ending::bytes_ran_out ? 1 : 0;
 }
 
 int run_program(const std::vector<std::string>& args, FileSystem& files, Messages& messages) {
@@ -84,20 +93,6 @@ Conversion convert(std::string_view author_file, const Request& request) {
   result.messages = std::move(messages).str();
   if (!documents.outputs.empty()) result.document = std::move(documents.outputs.begin()->second);
   return result;
-}
-
-std::string plain_text_of_name(std::string_view beta_code) {
-  // The name as the text of a work of its own, opened in Latin type: `&`,
-  // and a grave accent, which writes nothing, so that a digit that begins
-  // the name is not taken for the number of the `&`.
-  std::string file = "\xEF\x80\xB0\xB0\xB0\xB0\xFF\xEF\x81\xB0\xB0\xB1\xFF&`";
-  for (const char ch : beta_code) file += static_cast<unsigned char>(ch) > 0x7F ? '?' : ch;
-  file += "\xF0\xFE";
-  std::string text = convert(file, {0, 1, Format::text, Normalization::nfc, "name", {}, {}}).document;
-  if (text.ends_with('\n')) text.pop_back();
-  for (char& ch : text)
-    if (ch == '\n') ch = ' ';
-  return text;
 }
 
 int run(const std::vector<std::string>& args, FileSystem& files, std::ostream& out) {

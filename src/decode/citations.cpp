@@ -19,11 +19,11 @@ bool in_range(byte c, byte first, byte last) { return c >= first && c <= last; }
 // Whether `c` sets `level`: a code of that level with any form but the increment.
 bool sets(byte c, byte level) { return id::level_of(c) == level && id::form_of(c) != id::increment; }
 
-int read_value7(Cursor& in) { return id::value7_of(in.getnextc()); }
+int read_value7(Cursor& in) { return id::value7_of(in.next()); }
 
 int read_value14(Cursor& in) {
-  const byte high = in.getnextc();
-  return id::value14_of(high, in.getnextc());
+  const byte high = in.next();
+  return id::value14_of(high, in.next());
 }
 
 // The number of a form that carries one alone: the value itself, or one
@@ -40,8 +40,8 @@ int read_number(Cursor& in, byte form) {
 void read_text(Cursor& in, char* text) {
   std::size_t length = 0;
   bool open = true;
-  for (in.getnextc(); in.c() != id::string_end; in.getnextc()) {
-    const char ch = id::character_of(in.c());
+  for (in.next(); in.current() != id::string_end; in.next()) {
+    const char ch = id::character_of(in.current());
     if (ch == '\0') open = false;
     if (open && length < CiteLevel::text_size - 1) text[length++] = ch;
   }
@@ -49,8 +49,8 @@ void read_text(Cursor& in, char* text) {
 }
 
 void skip_text(Cursor& in) {
-  do in.getnextc();
-  while (in.c() != id::string_end);
+  do in.next();
+  while (in.current() != id::string_end);
 }
 
 }  // namespace
@@ -70,7 +70,7 @@ bool number_alone(byte form) {
 }
 
 void CitationTracker::set_x(Context& context) {
-  const byte code = context.in.c();
+  const byte code = context.in.current();
   if (number_alone(id::form_of(code))) {
     cite_x_.number = read_number(context.in, id::form_of(code));
   } else {
@@ -89,7 +89,7 @@ void CitationTracker::increment_y(Context& context) {
 }
 
 void CitationTracker::set_y(Context& context) {
-  const byte code = context.in.c();
+  const byte code = context.in.current();
   cite_y_.form = CiteLevel::Form::number;
   cite_z_.number = cite_line_.number = 1;
   const byte form = id::form_of(code);
@@ -105,7 +105,7 @@ void CitationTracker::set_y(Context& context) {
 
 // The letter of the z level's number-and-letter forms: a to o.
 void CitationTracker::set_z_letter(Context& context, int warning_number) {
-  const byte c = context.in.getnextc();
+  const byte c = context.in.next();
   if (id::has_high_bit(c) && in_range(id::character_of(c), 'a', 'o')) {
     cite_z_.form = CiteLevel::Form::number_letter;
     cite_z_.letter = id::character_of(c);
@@ -143,7 +143,7 @@ void CitationTracker::increment_z(Context& context) {
 
 void CitationTracker::set_z(Context& context) {
   Cursor& in = context.in;
-  const byte code = in.c();
+  const byte code = in.current();
   const byte form = id::form_of(code);
   if (number_alone(form)) {
     cite_z_.number = read_number(in, form);
@@ -156,11 +156,11 @@ void CitationTracker::set_z(Context& context) {
     cite_z_.number = form == id::value7_string ? read_value7(in) : read_value14(in);
     read_text(in, cite_z_.text);
   } else if (form == id::value14_character) {
-    const byte high = in.getnextc();
+    const byte high = in.next();
     if (!id::has_high_bit(high))
       context.messages.warning(210, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", high,
                                context.messages.offset());
-    const byte low = in.getnextc();
+    const byte low = in.next();
     if (!id::has_high_bit(low))
       context.messages.warning(211, ": `cite_z' 9C type: unexpected parameter: %#x, offset:%lX\n", low,
                                context.messages.offset());
@@ -176,14 +176,14 @@ void CitationTracker::set_z(Context& context) {
 
 void CitationTracker::set_line(Context& context) {
   Cursor& in = context.in;
-  const byte code = in.c();
+  const byte code = in.current();
   const byte form = id::form_of(code);
   if (number_alone(form)) {
     cite_line_.number = read_number(in, form);
     cite_line_.form = CiteLevel::Form::number;
   } else if (form == id::value7_character) {
     cite_line_.number = read_value7(in);
-    const byte letter = in.getnextc();
+    const byte letter = in.next();
     if (id::has_high_bit(letter) && in_range(id::character_of(letter), 'A', 'z')) {
       cite_line_.form = CiteLevel::Form::number_letter;
       cite_line_.letter = id::character_of(letter);
@@ -205,55 +205,55 @@ void CitationTracker::set_line(Context& context) {
 // A run takes, for each of the levels x, y and z, at most one increment and
 // then one set code, each followed by a byte read ahead, and ends with a line
 // code or with the first byte that fits no remaining step, which is pushed back.
-void CitationTracker::updateCite(Context& context) {
+void CitationTracker::read_codes(Context& context) {
   Cursor& in = context.in;
   changed_ = Level::line;
-  if (in.c() >= past_citation_codes) {
-    context.messages.warning(201, ": updateCite: unknown parameter: %#x, count:%lX\n", in.c(),
+  if (in.current() >= past_citation_codes) {
+    context.messages.warning(201, ": updateCite: unknown parameter: %#x, count:%lX\n", in.current(),
                              context.messages.offset());
     return;
   }
-  if (in.c() >= z_increment) update_upper_levels(context);
-  if (in.c() == id::string_end) in.getnextc();
-  if (sets(in.c(), id::line_level)) {
+  if (in.current() >= z_increment) update_upper_levels(context);
+  if (in.current() == id::string_end) in.next();
+  if (sets(in.current(), id::line_level)) {
     set_line(context);
   } else {
     in.push_back();
   }
-  flagBF_ = false;
+  after_bf_sequence_ = false;
 }
 
 void CitationTracker::update_upper_levels(Context& context) {
   Cursor& in = context.in;
-  changed_ = in.c() >= x_increment ? Level::x : in.c() >= y_increment ? Level::y : Level::z;
-  if (in.c() == x_increment) {
+  changed_ = in.current() >= x_increment ? Level::x : in.current() >= y_increment ? Level::y : Level::z;
+  if (in.current() == x_increment) {
     increment_x(context);
-    in.getnextc();
+    in.next();
   }
-  if (sets(in.c(), id::x_level) && in.c() != past_citation_codes) {
+  if (sets(in.current(), id::x_level) && in.current() != past_citation_codes) {
     set_x(context);
-    in.getnextc();
-    if (flagBF_) cite_y_.number = cite_z_.number = cite_line_.number = 1;
+    in.next();
+    if (after_bf_sequence_) cite_y_.number = cite_z_.number = cite_line_.number = 1;
   }
-  if (in.c() == y_increment) {
+  if (in.current() == y_increment) {
     increment_y(context);
-    in.getnextc();
+    in.next();
   }
-  if (sets(in.c(), id::y_level)) {
+  if (sets(in.current(), id::y_level)) {
     set_y(context);
-    in.getnextc();
+    in.next();
   }
-  if (in.c() == z_increment) {
+  if (in.current() == z_increment) {
     increment_z(context);
-    in.getnextc();
+    in.next();
   }
-  if (sets(in.c(), id::z_level)) {
+  if (sets(in.current(), id::z_level)) {
     set_z(context);
     cite_line_.number = 1;
-    in.getnextc();
+    in.next();
   }
 }
 
-void CitationTracker::write_citation(Context& context) { context.renderer.citation({levels_, changed_}); }
+void CitationTracker::report_citation(Context& context) { context.sink.citation({levels_, changed_}); }
 
 }  // namespace scrivel

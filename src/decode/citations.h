@@ -12,11 +12,11 @@ namespace scrivel {
 class CitationTracker {
  public:
   // Consumes the run of citation codes that begins with the current byte.
-  void updateCite(Context& context);
+  void read_codes(Context& context);
   // Hands the document the citation: its line begins with the reference.
-  void write_citation(Context& context);
+  void report_citation(Context& context);
   // The sequence BF F4 FF was seen: the next code that sets x resets the levels below it.
-  void note_bf_sequence() { flagBF_ = true; }
+  void note_bf_sequence() { after_bf_sequence_ = true; }
 
  private:
   void update_upper_levels(Context& context);
@@ -34,7 +34,7 @@ class CitationTracker {
   CiteLevel& cite_y_ = levels_[static_cast<int>(Level::y)];
   CiteLevel& cite_z_ = levels_[static_cast<int>(Level::z)];
   CiteLevel& cite_line_ = levels_[static_cast<int>(Level::line)];
-  bool flagBF_ = false;
+  bool after_bf_sequence_ = false;
   Level changed_ = Level::line;  // the highest level that a code of the current run set or stepped
 };
 

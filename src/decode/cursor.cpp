@@ -2,18 +2,18 @@
 
 namespace scrivel {
 
-int Cursor::ReadAtMost(int num, const char* what) {
-  int param = 0;
-  for (int digits = 0;;) {
-    getnextc();
-    if (c_ < '0' || c_ > '9') {
+int Cursor::read_number(int digits, const char* what) {
+  int number = 0;
+  for (int read = 0;;) {
+    next();
+    if (current_ < '0' || current_ > '9') {
       push_back();
-      return param;
+      return number;
     }
-    param = param * 10 + (c_ - '0');
-    if (++digits > num) {
+    number = number * 10 + (current_ - '0');
+    if (++read > digits) {
       messages_.error(100, ": after `%s', offset:%lX\n", what, messages_.offset());
-      return param;
+      return number;
     }
   }
 }

@@ -5,17 +5,17 @@
 
 namespace scrivel {
 
-// The one way the decoding parts read the work: the current byte `c` with a
+// The one way the decoding parts read the text: the current byte with a
 // one-byte push-back. A reader that has read one byte too far pushes it
 // back, and the decoder dispatches that byte next instead of fetching.
 class Cursor {
  public:
   Cursor(ByteSource& source, Messages& messages) : source_(source), messages_(messages) {}
 
-  // Fetches the next byte of the work, which becomes the current one; throws
-  // EndOfData past the file's end.
-  byte getnextc() { return c_ = source_.getnextc(); }
-  byte c() const { return c_; }
+  // Fetches the next byte, which becomes the current one; throws EndOfData
+  // past the last.
+  byte next() { return current_ = source_.next(); }
+  byte current() const { return current_; }
 
   // The current byte and those after it in the block, for a run taken at
   // once: take(n) takes the first n, the last becoming the current byte.
@@ -23,30 +23,28 @@ class Cursor {
   void take(std::size_t n) {
     if (n <= 1) return;
     source_.hand_out(n - 1);
-    c_ = source_.from_current()[0];
+    current_ = source_.from_current()[0];
   }
 
-  // The current byte is to be dispatched again (`buffered`).
-  void push_back() { buffered_ = true; }
+  // The current byte is to be dispatched again.
+  void push_back() { pushed_back_ = true; }
   // Whether a byte was pushed back; the push-back is cleared.
   bool take_pushed_back() {
-    const bool pushed = buffered_;
-    buffered_ = false;
+    const bool pushed = pushed_back_;
+    pushed_back_ = false;
     return pushed;
   }
 
-  // Reads the decimal number behind a sign: up to `num` digits silently, one
-  // more with Error 100 naming the sign `what`; the byte after the number is
-  // pushed back.
-  int ReadAtMost(int num, const char* what);
-
-  int blocks_read() const { return source_.blocks_read(); }
+  // Reads the decimal number behind a sign: up to `digits` digits silently,
+  // one more with Error 100 naming the sign `what`; the byte after the
+  // number is pushed back.
+  int read_number(int digits, const char* what);
 
  private:
   ByteSource& source_;
   Messages& messages_;
-  byte c_ = 0;
-  bool buffered_ = false;
+  byte current_ = 0;
+  bool pushed_back_ = false;
 };
 
 }  // namespace scrivel

@@ -9,49 +9,58 @@ namespace {
 
 // The line level's increment: the next line of the edition.
 constexpr byte line_break_byte = id::code(id::line_level, id::increment);
-constexpr byte line_break_character = 11;
 // The x level's string form, met as the sequence BF F4 FF.
 constexpr byte bf_mark = id::code(id::x_level, id::string);
 constexpr byte bf_character = 0xF4;
 
 }  // namespace
 
-Decoder::Decoder(ByteSource& source, Renderer& renderer, Messages& messages)
+Decoder::Decoder(ByteSource& source, profile::Script start, Sink& sink, Messages& messages)
     : in_(source, messages),
-      renderer_(renderer),
-      commands_(renderer, messages),
+      sink_(sink),
+      commands_(sink, messages),
       messages_(messages),
-      context_{in_, renderer, commands_, messages},
-      composer_(renderer) {}
+      context_{in_, sink, commands_, messages},
+      composer_(sink),
+      signs_(start),
+      classes_(signs_.in_latin_run() ? no_letters.data() : letter_classes.data()) {}
 
-// The end of the work: the pending letter ends its word, every open effect is
-// closed, and the document gets its ending.
+// The end of the text: the pending letter ends its word, every open effect
+// is closed, and the sink is ended.
 void Decoder::finish() {
   composer_.end_word();
   composer_.flush();
   commands_.close_all();
-  messages_.printf("%d blocks were read\n", in_.blocks_read() + 1);
-  renderer_.end();
+  sink_.end();
 }
 
-int Decoder::scrivel() {
-  renderer_.begin();
+// The text ran out when the source had no byte left to hand out, which a
+// work that is whole never meets.
+Ending Decoder::run() {
+  sink_.begin();
+  Ending ending = Ending::text_ended;
   try {
-    for (;;) {
-      const byte c = in_.getnextc();
-      if (starts_run(c)) {
-        composer_.compose_run(in_);
-        continue;
+    while (step() == Step::go_on) {
+      if (sink_.decoding_stopped()) {
+        ending = Ending::stopped;
+        break;
       }
-      if (dispatch_through_pushback(c) == Step::work_ended) break;
     }
   } catch (const EndOfData&) {
-    messages_.fatal(4, ": unexpected end of file, offset:%lX\n", messages_.offset());
-    finish();
-    return 1;
+    ending = Ending::bytes_ran_out;
   }
   finish();
-  return 0;
+  return ending;
+}
+
+// One byte, or a run of them that the composer takes at once.
+Decoder::Step Decoder::step() {
+  const byte c = in_.next();
+  if (starts_run(c)) {
+    composer_.compose_run(in_);
+    return Step::go_on;
+  }
+  return dispatch_through_pushback(c);
 }
 
 // Letters, "*" and the diacritic signs go to the composer; in a Latin run
@@ -62,9 +71,9 @@ bool Decoder::starts_run(byte c) const { return classes_[c] != LetterClass::othe
 // byte after it back; that byte is taken next, before any new one.
 Decoder::Step Decoder::dispatch_through_pushback(byte c) {
   for (;;) {
-    if (dispatch(c) == Step::work_ended) return Step::work_ended;
+    if (dispatch(c) == Step::text_ended) return Step::text_ended;
     if (!in_.take_pushed_back()) return Step::go_on;
-    c = in_.c();
+    c = in_.current();
     if (starts_run(c)) {
       composer_.compose_run(in_);
       return Step::go_on;
@@ -82,16 +91,16 @@ Decoder::Step Decoder::dispatch(byte c) {
   switch (c) {
     case line_break_byte:
       composer_.flush();
-      renderer_.line_break(Break::next_line);
+      sink_.line_break(Break::next_line);
       return Step::go_on;
     case bf_mark: bf_sequence(); return Step::go_on;
     case id::escape: return header_code();
-    case id::file_end: file_end(); return Step::work_ended;
+    case id::file_end: file_end(); return Step::text_ended;
     case id::block_end: block_end(); return Step::go_on;
     default:
       composer_.flush();
-      citations_.updateCite(context_);
-      citations_.write_citation(context_);
+      citations_.read_codes(context_);
+      citations_.report_citation(context_);
       return Step::go_on;
   }
 }
@@ -110,30 +119,30 @@ Decoder::Step Decoder::dispatch(byte c) {
   }
   // A line-break character shows as a line break, as the line code does.
   if (c == line_break_character) {
-    renderer_.line_break(Break::in_text);
+    sink_.line_break(Break::in_text);
     return;
   }
-  renderer_.character(c);
+  sink_.character(c);
 }
 
 // EF 80: the author header, five bytes; EF 81: a block start or work header,
 // which ends the work when it names another; EF 82: a title, up to FF; EF
 // and anything else: that byte is dropped.
 Decoder::Step Decoder::header_code() {
-  switch (in_.getnextc()) {
+  switch (in_.next()) {
     case id::author_code:
-      for (std::size_t i = 2; i < id::author_header_size; ++i) in_.getnextc();
+      for (std::size_t i = 2; i < id::author_header_size; ++i) in_.next();
       return Step::go_on;
     case id::work_code: {
       std::array<byte, 3> digits;
-      for (byte& digit : digits) digit = in_.getnextc();
-      in_.getnextc();
+      for (byte& digit : digits) digit = in_.next();
+      in_.next();
       const int number = id::work_number(digits.data());
       if (this_work_ == 0) this_work_ = number;
-      return this_work_ == number ? Step::go_on : Step::work_ended;
+      return this_work_ == number ? Step::go_on : Step::text_ended;
     }
     case id::abbreviation_code:
-      while (in_.getnextc() != id::string_end) continue;
+      while (in_.next() != id::string_end) continue;
       return Step::go_on;
     default: return Step::go_on;
   }
@@ -144,22 +153,33 @@ Decoder::Step Decoder::header_code() {
 void Decoder::block_end() {
   composer_.flush();
   byte c;
-  do c = in_.getnextc();
+  do c = in_.next();
   while (c == 0x00 || c == 0x20);
   if (c != id::escape) messages_.error(101, ": block expected after FE block, count=%lX\n", messages_.offset());
   in_.push_back();
 }
 
 void Decoder::file_end() {
-  if (in_.getnextc() != id::block_end)
+  if (in_.next() != id::block_end)
     messages_.unnumbered_warning("Aborting after `F0' although not `F0 FE' found\n");
 }
 
 void Decoder::bf_sequence() {
-  if (in_.getnextc() != bf_character) messages_.error(102, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
-  if (in_.getnextc() != id::string_end)
+  if (in_.next() != bf_character) messages_.error(102, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
+  if (in_.next() != id::string_end)
     messages_.error(103, ": unexpected value in BF block, offset:%lX\n", messages_.offset());
   citations_.note_bf_sequence();
+}
+
+Ending decode(ByteSource& bytes, profile::Script start, Sink& sink, Messages& messages) {
+  return Decoder(bytes, start, sink, messages).run();
+}
+
+Ending decode(std::string_view bytes, profile::Script start, Sink& sink, Messages& messages) {
+  TextInput text(bytes);
+  ByteSource source(text, messages);
+  source.start_at_first_byte();
+  return decode(source, start, sink, messages);
 }
 
 }  // namespace scrivel

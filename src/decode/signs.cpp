@@ -84,27 +84,27 @@ void take(CommandStack& commands, const StyleStep& step) {
 }  // namespace
 
 void SignHandlers::handle(Context& context) {
-  savec_ = context.in.c();
-  switch (savec_) {
+  sign_ = context.in.current();
+  switch (sign_) {
     case '"': quotation_mark(context); break;
     case '#': special_character(context); break;
     case '$': greek_style(context); break;
     case '%': punctuation(context); break;
     case '&':
-      context.in.ReadAtMost(2, "&");
-      RomanFont_ = true;
+      context.in.read_number(2, "&");
+      in_latin_ = true;
       break;
-    case ':': context.renderer.character(ano_teleia); break;
-    case ';': context.renderer.character(greek_question_mark); break;
+    case ':': context.sink.character(ano_teleia); break;
+    case ';': context.sink.character(greek_question_mark); break;
     case '<':
     case '>': markup_span(context); break;
     case '@':
-      if (context.in.ReadAtMost(2, "@") == 0) context.renderer.nonbreaking_blanks(3);
+      if (context.in.read_number(2, "@") == 0) context.sink.nonbreaking_blanks(3);
       break;
     case '[':
     case ']': bracket(context); break;
-    case '^': context.renderer.spaces(context.in.ReadAtMost(3, "^") / 4); break;
-    case '_': context.renderer.character('-'); break;
+    case '^': context.sink.spaces(context.in.read_number(3, "^") / 4); break;
+    case '_': context.sink.character('-'); break;
     case '{':
     case '}': brace(context); break;
     default: break;  // the grave accent stands for nothing
@@ -112,12 +112,12 @@ void SignHandlers::handle(Context& context) {
 }
 
 void SignHandlers::alternate(Context& context, bool& open, int opening, int closing) {
-  context.renderer.character(open ? closing : opening);
+  context.sink.character(open ? closing : opening);
   open = !open;
 }
 
 void SignHandlers::quotation_mark(Context& context) {
-  const int n = context.in.ReadAtMost(1, "\"");
+  const int n = context.in.read_number(1, "\"");
   switch (n) {
     case 3: alternate(context, qm3open_, 0x2018, 0x2019); return;
     case 6: alternate(context, qm6open_, 0x00AB, 0x00BB); return;
@@ -126,25 +126,25 @@ void SignHandlers::quotation_mark(Context& context) {
     default: break;
   }
   if (n >= 0 && n < static_cast<int>(quotation_marks.size())) {
-    context.renderer.character(quotation_marks[n]);
+    context.sink.character(quotation_marks[n]);
   } else {
     context.messages.error(104, ": after \", offset:%lX\n", context.messages.offset());
   }
 }
 
 void SignHandlers::special_character(Context& context) {
-  const int n = context.in.ReadAtMost(3, "#");
+  const int n = context.in.read_number(3, "#");
   if (n >= 0 && n < static_cast<int>(special_characters.size()) && special_characters[n] != 0) {
-    context.renderer.character(special_characters[n]);
+    context.sink.character(special_characters[n]);
     return;
   }
   context.commands.open(Effect::code_colour);
-  context.renderer.marker(MarkerKind::hash, n);
+  context.sink.marker(MarkerKind::hash, n);
   context.commands.close(Effect::code_colour);
 }
 
 void SignHandlers::greek_style(Context& context) {
-  const int n = context.in.ReadAtMost(2, "$");
+  const int n = context.in.read_number(2, "$");
   bool known = false;
   for (const GreekStyle& style : greek_styles) {
     if (style.param != n) continue;
@@ -152,26 +152,26 @@ void SignHandlers::greek_style(Context& context) {
     for (const StyleStep& step : style.steps) take(context.commands, step);
   }
   if (!known) context.messages.warning(8, ": $%d was ignored, count=%lX\n", n, context.messages.offset());
-  RomanFont_ = false;
+  in_latin_ = false;
 }
 
 void SignHandlers::punctuation(Context& context) {
-  const int n = context.in.ReadAtMost(3, "%");
+  const int n = context.in.read_number(3, "%");
   if (n >= 0 && n < static_cast<int>(punctuation_marks.size()) && punctuation_marks[n] != 0) {
-    context.renderer.character(punctuation_marks[n]);
+    context.sink.character(punctuation_marks[n]);
   } else if (n >= 30 && n <= 41) {
-    context.renderer.character(punctuation30[n - 30]);
+    context.sink.character(punctuation30[n - 30]);
   } else if (n != silent_punctuation) {
     context.messages.warning(3, ": Not supported punctuation mark `%%%d', offset:%lX\n", n, context.messages.offset());
     context.commands.open(Effect::code_colour);
-    context.renderer.marker(MarkerKind::percent, n);
+    context.sink.marker(MarkerKind::percent, n);
     context.commands.close(Effect::code_colour);
   }
 }
 
 void SignHandlers::markup_span(Context& context) {
-  const int n = context.in.ReadAtMost(3, "< or >");
-  const bool opening = savec_ == '<';
+  const int n = context.in.read_number(3, "< or >");
+  const bool opening = sign_ == '<';
   Effect effect = Effect::unrendered_span;
   for (const Span& span : spans)
     if (span.param == n) effect = span.effect;
@@ -183,33 +183,33 @@ void SignHandlers::markup_span(Context& context) {
 }
 
 void SignHandlers::bracket(Context& context) {
-  const int n = context.in.ReadAtMost(2, "[ or ]");
-  const bool opening = savec_ == '[';
-  Renderer& renderer = context.renderer;
+  const int n = context.in.read_number(2, "[ or ]");
+  const bool opening = sign_ == '[';
+  Sink& sink = context.sink;
   if (n == 4) {
-    renderer.text(opening ? "[[" : "]]");
+    sink.text(opening ? "[[" : "]]");
   } else if (n == 9) {
     context.commands.open(Effect::superscript);
-    renderer.character(middle_dot);
+    sink.character(middle_dot);
     context.commands.close(Effect::superscript);
   } else if (n == 11) {
     context.commands.open(Effect::subscript);
-    renderer.character(opening ? '(' : ')');
+    sink.character(opening ? '(' : ')');
     context.commands.close(Effect::subscript);
   } else if (n >= 0 && n < static_cast<int>(brackets.size())) {
-    renderer.character(opening ? brackets[n].opening : brackets[n].closing);
+    sink.character(opening ? brackets[n].opening : brackets[n].closing);
   } else {
     context.messages.warning(6, ": Not supported [ or ] with param %d, offset:%lX\n", n, context.messages.offset());
-    renderer.character(savec_);
-    renderer.number(n);
+    sink.character(sign_);
+    sink.number(n);
   }
 }
 
 void SignHandlers::brace(Context& context) {
-  const bool opening = savec_ == '{';
-  const int n = context.in.ReadAtMost(2, opening ? "{" : "}");
+  const bool opening = sign_ == '{';
+  const int n = context.in.read_number(2, opening ? "{" : "}");
   if (n == 0) {
-    context.renderer.character(savec_);
+    context.sink.character(sign_);
   } else if (n == 1) {
     if (opening) {
       context.commands.open(Effect::bold);
@@ -223,14 +223,14 @@ void SignHandlers::brace(Context& context) {
 
 void SignHandlers::unsupported_brace(Context& context, int n) {
   const unsigned long offset = context.messages.offset();
-  if (savec_ == '{') {
+  if (sign_ == '{') {
     context.messages.warning(4, ": Not supported non-text mark `{%d', offset:%lX\n", n, offset);
   } else {
     context.messages.warning(5, ": Not supported non-text mark `}%d', offset:%lX\n", n, offset);
   }
   context.commands.open(Effect::code_colour);
-  context.renderer.character(savec_);
-  context.renderer.number(n);
+  context.sink.character(sign_);
+  context.sink.number(n);
   context.commands.close(Effect::code_colour);
 }
 

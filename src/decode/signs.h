@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "decode/context.h"
+#include "profile.h"
 
 namespace scrivel {
 
@@ -11,12 +12,14 @@ namespace scrivel {
 // a formatting effect, or a switch between Greek and Latin text.
 class SignHandlers {
  public:
+  explicit SignHandlers(profile::Script start) : in_latin_(start == profile::Script::latin) {}
+
   static constexpr bool is_sign(byte c) { return sign_bytes[c]; }
 
   // Handles the sign in the current byte, with the number behind it.
   void handle(Context& context);
   // Between "&" and "$" the text is Latin: letters and diacritic signs stand as they are.
-  bool in_latin_run() const { return RomanFont_; }
+  bool in_latin_run() const { return in_latin_; }
 
  private:
   // The bytes that the handlers take.
@@ -38,8 +41,8 @@ class SignHandlers {
 
   // Whether the quotation marks "3, "6, "7 and "8 stand open: each alternates.
   bool qm3open_ = false, qm6open_ = false, qm7open_ = false, qm8open_ = false;
-  byte savec_ = 0;  // the sign being handled, since reading its number moves the cursor on
-  bool RomanFont_ = false;
+  byte sign_ = 0;  // the sign being handled, since reading its number moves the cursor on
+  bool in_latin_;
 };
 
 }  // namespace scrivel

@@ -77,6 +77,11 @@ void ByteSource::start_at(int block, int index) {
   block_start_ = static_cast<std::uint32_t>(block_offset(block));
 }
 
+void ByteSource::start_at_first_byte() {
+  load_block(0);
+  start_at(0, 0);
+}
+
 bool ByteSource::find_work(int work) {
   std::optional<int> stop_number;
   const int stop_block = walk_block_starts(work, stop_number);
@@ -108,6 +113,19 @@ void ByteSource::load_next_block() {
   bo_ = 0;
   block_start_ += block_size;
   ++blocks_read_;
+}
+
+bool TextInput::seek(std::uint64_t offset) {
+  position_ = offset;
+  return true;
+}
+
+std::size_t TextInput::read(unsigned char* dest, std::size_t n) {
+  constexpr std::string_view end_code = "\xF0\xFE";
+  std::size_t count = 0;
+  for (; count < n && position_ < text_.size() + end_code.size(); ++count, ++position_)
+    dest[count] = static_cast<unsigned char>(position_ < text_.size() ? text_[position_] : end_code[position_ - text_.size()]);
+  return count;
 }
 
 }  // namespace scrivel

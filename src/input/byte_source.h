@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "byte.h"
 #include "files.h"
@@ -13,8 +14,22 @@ namespace scrivel {
 
 constexpr std::size_t block_size = 8192;
 
-// Thrown by getnextc when the author file has no byte left to hand out.
+// Thrown by next() when the file has no byte left to hand out: it ended
+// inside the text.
 struct EndOfData {};
+
+// A text held in memory as a file of its own: its bytes, then the end code
+// F0 FE, so that the text ends as a work ends.
+class TextInput : public InputFile {
+ public:
+  explicit TextInput(std::string_view text) : text_(text) {}
+  bool seek(std::uint64_t offset) override;
+  std::size_t read(unsigned char* dest, std::size_t n) override;
+
+ private:
+  std::string_view text_;
+  std::uint64_t position_ = 0;
+};
 
 // Finds the block in which a work begins and then hands out the work's bytes
 // one at a time, loading the following blocks as they are needed. It is the
@@ -30,9 +45,12 @@ class ByteSource : public Position {
   // Error 003, when the work is not in the file; throws FatalExit after
   // Errors 001 and 002.
   bool find_work(int work);
+  // Positions the source on the file's first byte, for a text that is no
+  // work of an author file.
+  void start_at_first_byte();
 
   // The next byte of the work; throws EndOfData past the file's end.
-  byte getnextc() {
+  byte next() {
     if (++bo_ >= length_) load_next_block();
     return buf_[bo_];
   }

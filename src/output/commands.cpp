@@ -23,12 +23,12 @@ bool CommandStack::remove(Effect effect) {
 
 void CommandStack::open(Effect effect, int number) {
   if (effect == Effect::unrendered_span) open(Effect::code_colour);
-  if (add(effect)) renderer_.enter_span(effect, number);
+  if (add(effect)) sink_.enter_span(effect, number);
 }
 
 void CommandStack::close(Effect effect) {
   if (!remove(effect)) return;
-  renderer_.leave_span(effect);
+  sink_.leave_span(effect);
   if (effect == Effect::unrendered_span) close(Effect::code_colour);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "messages.h"
-#include "output/renderer.h"
+#include "output/sink.h"
 
 namespace scrivel {
 
@@ -15,7 +15,7 @@ class CommandStack {
  public:
   static constexpr int capacity = 256;
 
-  CommandStack(Renderer& renderer, Messages& messages) : renderer_(renderer), messages_(messages) {}
+  CommandStack(Sink& sink, Messages& messages) : sink_(sink), messages_(messages) {}
 
   // What no format renders is shown in the code colour: an unrendered span
   // opens the colour before it and closes it after it. Only an unrendered
@@ -30,7 +30,7 @@ class CommandStack {
   // Removes the newest open effect of its kind; false when none is open.
   bool remove(Effect effect);
 
-  Renderer& renderer_;
+  Sink& sink_;
   Messages& messages_;
   Effect effects_[capacity] = {};
   int count_ = 0;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "output/citation.h"
 
@@ -13,16 +13,18 @@ namespace scrivel {
 enum class LineForm { verse, prose };
 
 // What a TEI edition says of its work beyond the text: the names of the
-// work and its author, the author file it comes from, and the citation
-// scheme, that is the levels above the line that it divides the text by
-// (the highest first) and the unit name of every level.
+// work and its author, the author file it comes from, the unit name of
+// every level, and what its citation scheme starts from. The edition
+// divides the text by the levels above the line that the tables name and
+// those that the work's first citation gives; a work with at most one of
+// them is verse, unless `lines` says otherwise.
 struct Edition {
   std::string title;
   std::string author_name;
   std::string file_name;
-  std::vector<Level> divisions;
   std::array<std::string, level_count> units;
-  LineForm lines = LineForm::verse;
+  std::array<bool, 3> named_levels{};  // x, y and z: whether the tables name each
+  std::optional<LineForm> lines;
 };
 
 }  // namespace scrivel

@@ -5,12 +5,12 @@
 #include "output/encodings.h"
 #include "output/reference.h"
 #include "output/renderers.h"
+#include "profile.h"
 
 namespace scrivel {
 namespace {
 
 constexpr std::string_view line_end = "<br>\n";
-constexpr byte line_break_character = 11;
 
 struct SpanMarkup {
   std::string_view opening;
@@ -41,22 +41,25 @@ constexpr std::array<std::string_view, 256> bytes = [] {
   for (int b = 0x80; b < 256; ++b) forms[b] = "\xEF\xBF\xBD";
   return forms;
 }();
+constexpr VerbatimBytes unescaped = verbatim_in(bytes);
 
 class HtmlRenderer final : public Renderer {
  public:
   HtmlRenderer(Writer& out, Normalization normalization, DocumentSource source)
-      : Renderer(out, utf8_forms(normalization), normalization), source_(source) {}
+      : Renderer(out, utf8_forms(normalization), normalization, unescaped), source_(source) {}
 
   void begin() override {
-    out_.write(
+    out_->write(
         "<html>\n"
         "<head>\n"
         "\t<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n"
-        "\t<title>scrivel 4.0: ");
+        "\t<title>scrivel ");
+    out_->write(profile::version);
+    out_->write(": ");
     write_decimal(source_.author);
-    out_.write(" ");
+    out_->write(" ");
     write_decimal(source_.work);
-    out_.write(
+    out_->write(
         "</title>\n"
         "\t<style type=\"text/css\">\n"
         "\t\tbody {font-family: \"Palatino Linotype\";}\n"
@@ -67,34 +70,29 @@ class HtmlRenderer final : public Renderer {
         "</head>"
         "\n<body>\n");
   }
-  void end() override { out_.write("\n</body>\n</html>\n"); }
+  void end() override { out_->write("\n</body>\n</html>\n"); }
 
   void nonbreaking_blanks(int count) override {
-    for (int i = 0; i < count; ++i) out_.write("&nbsp;");
+    for (int i = 0; i < count; ++i) out_->write("&nbsp;");
   }
   // The opening marker of an unrendered span ends in a bracket, as it always has.
   void enter_span(Effect effect, int number) override {
-    out_.write(spans[static_cast<int>(effect)].opening);
+    out_->write(spans[static_cast<int>(effect)].opening);
     if (effect != Effect::unrendered_span) return;
     write_decimal(number);
-    out_.write("&gt;&gt;]");
+    out_->write("&gt;&gt;]");
   }
-  void leave_span(Effect effect) override { out_.write(spans[static_cast<int>(effect)].closing); }
-  void marker(MarkerKind kind, int number) override {
-    out_.write(kind == MarkerKind::percent ? "&lt;&lt;%" : "&lt;&lt;#");
-    write_decimal(number);
-    out_.write("&gt;&gt;");
-  }
-  void line_break(Break) override { out_.write(line_end); }
+  void leave_span(Effect effect) override { out_->write(spans[static_cast<int>(effect)].closing); }
+  void line_break(Break) override { out_->write(line_end); }
   void citation(const Citation& citation) override {
     write_reference_line(reference_.of(citation), line_end, "&nbsp;&nbsp;&nbsp;");
   }
 
  private:
-  void ascii(byte b) override { out_.write(bytes[b]); }
+  void ascii(byte b) override { out_->write(bytes[b]); }
 
   const DocumentSource source_;
-  ReferenceText reference_;
+  ReferenceText reference_{unescaped};
 };
 
 }  // namespace

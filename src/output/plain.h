@@ -16,10 +16,10 @@ class PlainRenderer : public Renderer {
   void nonbreaking_blanks(int count) override;
   void enter_span(Effect effect, int number) override;
   void leave_span(Effect effect) override;
-  void marker(MarkerKind kind, int number) override;
 
  protected:
-  PlainRenderer(Writer& out, Normalization normalization) : Renderer(out, utf8_forms(normalization), normalization) {}
+  PlainRenderer(Writer& out, Normalization normalization, const VerbatimBytes& verbatim)
+      : Renderer(out, utf8_forms(normalization), normalization, verbatim) {}
 };
 
 // The byte forms of a plain format: a byte above 0x7F, which comes only from

@@ -49,7 +49,7 @@ void ReferenceText::append_level(const CiteLevel& level) {
   }
   const std::size_t start = length_;
   length_ = put_value(text_ + length_, level) - text_;
-  plain_ = plain_ && std::all_of(text_ + start, text_ + length_, [](char ch) { return plain_text[static_cast<byte>(ch)]; });
+  plain_ = plain_ && std::all_of(text_ + start, text_ + length_, [this](char ch) { return verbatim_[static_cast<byte>(ch)]; });
 }
 
 Reference ReferenceText::of(const Citation& citation) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "output/citation.h"
+#include "output/verbatim.h"
 
 namespace scrivel {
 
@@ -51,8 +52,8 @@ inline char* put_number(char* out, int value) {
 // nothing.
 char* put_value(char* out, const CiteLevel& level);
 
-// A reference as written, and whether it is all plain text (see plain_text
-// in renderer.h), which a renderer may then copy as it stands.
+// A reference as written, and whether it is all bytes that the renderer
+// writes as they stand, so that it may copy it whole.
 struct Reference {
   std::string_view text;
   bool plain;
@@ -64,6 +65,9 @@ struct Reference {
 // only after a citation changed x, y or z.
 class ReferenceText {
  public:
+  // For a renderer that writes `verbatim` as they stand.
+  explicit ReferenceText(const VerbatimBytes& verbatim) : verbatim_(verbatim) {}
+
   Reference of(const Citation& citation);
   // After `of`: the same levels above the line, with another line.
   Reference with_line(const CiteLevel& line);
@@ -74,6 +78,7 @@ class ReferenceText {
 
   // Brackets, three dots, four numbers with letters and three full texts.
   char text_[4 * 16 + 3 * CiteLevel::text_size];
+  const VerbatimBytes& verbatim_;
   std::size_t length_ = 0;
   int levels_ = 0;
   bool plain_ = true;

@@ -15,14 +15,9 @@ std::string_view decimal(int n, char (&digits)[16]) {
 
 }  // namespace
 
-void Renderer::number(int n) {
-  char digits[16];
-  text(decimal(n, digits));
-}
-
 void Renderer::write_decimal(int n) {
   char digits[16];
-  out_.write(decimal(n, digits));
+  out_->write(decimal(n, digits));
 }
 
 void Renderer::code_points(const NfcForm& form) {
@@ -48,26 +43,25 @@ void Renderer::write_uncomposed(int index) {
 }
 
 void Renderer::write_reference_line(Reference reference, std::string_view line_end, std::string_view blanks) {
-  care_before_text_ = false;  // a line break needs nothing before it and leaves nothing waiting
   if (reference.text.size() <= 2) {
-    out_.write(line_end);
+    out_->write(line_end);
     return;
   }
   // One line opens at every reference, so its three pieces go into the
   // buffer in one step when they fit the least room a buffer has.
   const std::size_t size = line_end.size() + reference.text.size() + blanks.size();
   if (size > OutputFile::min_lent || !reference.plain) {
-    out_.write(line_end);
+    out_->write(line_end);
     text(reference.text);
-    out_.write(blanks);
+    out_->write(blanks);
   } else {
-    char* next = out_.reserve(size);
+    char* next = out_->reserve(size);
     std::memcpy(next, line_end.data(), line_end.size());
     next += line_end.size();
     std::memcpy(next, reference.text.data(), reference.text.size());
     next += reference.text.size();
     std::memcpy(next, blanks.data(), blanks.size());
-    out_.advance_to(next + blanks.size());
+    out_->advance_to(next + blanks.size());
   }
 }
 

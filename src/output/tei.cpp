@@ -2,11 +2,15 @@
 // a header that names the work and says how its CTS URNs resolve, then the
 // edition, its levels above the line as nested textpart divisions and its
 // lines as <l> elements (verse) or as <lb/> milestones in a paragraph
-// (prose). Every line's value is the one its tsv record's URN has.
+// (prose). Every line's value is the one its tsv record's URN has. The
+// header says which levels divide the text, which the work's first citation
+// tells: the text before it is held back until then, so that the work is
+// decoded once.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +19,11 @@
 #include "output/passage.h"
 #include "output/renderers.h"
 #include "output/xml.h"
+#include "profile.h"
 
 namespace scrivel {
 namespace {
 
-constexpr byte line_break_character = 11;
 constexpr std::string_view replacement_character = "\xEF\xBF\xBD";
 
 // Text escaped for XML. A control character has no place in XML: it stands
@@ -37,6 +41,9 @@ constexpr std::array<std::string_view, 256> bytes = [] {
   for (int b = 0x80; b < 256; ++b) forms[b] = replacement_character;
   return forms;
 }();
+constexpr VerbatimBytes unescaped = verbatim_in(bytes);
+
+constexpr std::array<Level, 3> upper_levels = {Level::x, Level::y, Level::z};
 
 struct EffectMarkup {
   std::string_view opening;
@@ -68,42 +75,36 @@ std::string_view indent(std::size_t depth) {
 class TeiRenderer final : public Renderer {
  public:
   TeiRenderer(Writer& out, Normalization normalization, DocumentSource source)
-      : Renderer(out, utf8_forms(normalization), normalization),
+      : Renderer(out, utf8_forms(normalization), normalization, unescaped),
+        document_(out),
         edition_(*source.edition),
         urn_(work_urn(source.author, source.work)),
-        work_(source.work),
-        verse_(edition_.lines == LineForm::verse) {
-    line_indent_ = indent(edition_.divisions.size() + (verse_ ? 1 : 2));
-  }
+        work_(source.work) {}
 
+  // Until the first citation, the text goes to the head, held back.
   void begin() override {
-    write_header();
-    out_.write("  <text><body>\n    <div type=\"edition\" xml:lang=\"grc\" n=\"");
-    out_.write(urn_);
-    out_.write(".scrivel-grc1\">");
-    out_.write(indent(1));
-    out_.write("<head>");
-    head_text_start_ = out_.position();
+    held_.emplace(memory_output(held_text_));
+    write_to(*held_);
   }
   void end() override {
     if (in_head_) {
-      finish_head();
+      finish_head(nullptr);
     } else {
       close_line();
       close_paragraph();
       close_divisions(0);
     }
-    out_.write("\n    </div>\n  </body></text>\n</TEI>\n");
+    out_->write("\n    </div>\n  </body></text>\n</TEI>\n");
   }
 
   void nonbreaking_blanks(int count) override {
-    for (int i = 0; i < count; ++i) out_.write("\u00A0");
+    for (int i = 0; i < count; ++i) out_->write("\u00A0");
   }
   void enter_span(Effect effect, int number) override {
     if (effect == Effect::unrendered_span) {
-      out_.write("&lt;&lt;special ");
+      out_->write("&lt;&lt;special ");
       write_decimal(number);
-      out_.write("&gt;&gt;]");
+      out_->write("&gt;&gt;]");
       return;
     }
     if (open_count_ == static_cast<int>(open_.size())) return;
@@ -115,7 +116,7 @@ class TeiRenderer final : public Renderer {
   // again.
   void leave_span(Effect effect) override {
     if (effect == Effect::unrendered_span) {
-      out_.write("&lt;&lt;/special&gt;&gt;");
+      out_->write("&lt;&lt;/special&gt;&gt;");
       return;
     }
     int at = open_count_ - 1;
@@ -126,16 +127,11 @@ class TeiRenderer final : public Renderer {
     --open_count_;
     reopen_effects(at);
   }
-  void marker(MarkerKind kind, int number) override {
-    out_.write(kind == MarkerKind::percent ? "&lt;&lt;%" : "&lt;&lt;#");
-    write_decimal(number);
-    out_.write("&gt;&gt;");
-  }
   // Before the first citation a line break is one of the head; after it,
   // the code 0x80 opens the next line.
   void line_break(Break kind) override {
     if (kind == Break::in_text) {
-      out_.put(' ');
+      out_->put(' ');
     } else if (in_head_) {
       write_markup("<lb/>");
     } else {
@@ -146,7 +142,7 @@ class TeiRenderer final : public Renderer {
   }
   void citation(const Citation& citation) override {
     if (in_head_) {
-      finish_head();
+      finish_head(&citation);
     } else {
       close_line();
     }
@@ -155,99 +151,112 @@ class TeiRenderer final : public Renderer {
   }
 
  private:
-  void ascii(byte b) override { out_.write(bytes[b]); }
+  void ascii(byte b) override { out_->write(bytes[b]); }
 
+  void choose_scheme(const Citation* first);
   void write_header();
   void write_reference_patterns();
   void write_cite_structure(std::size_t level);
   std::string_view unit(std::size_t level) const {
-    return edition_
-        .units[static_cast<int>(level < edition_.divisions.size() ? edition_.divisions[level] : Level::line)];
+    return edition_.units[static_cast<int>(level < divisions_.size() ? divisions_[level] : Level::line)];
   }
 
-  // The head holds the text before the first citation; without any, it goes.
-  void finish_head() {
+  // At the first citation, or at the end of a work without one: the header,
+  // now that the scheme is known, then the head, which holds the text before
+  // the first citation; without any text, there is no head.
+  void finish_head(const Citation* first) {
     in_head_ = false;
-    constexpr std::size_t head_tag = std::string_view("\n      <head>").size();
-    const std::size_t written = out_.position() - head_text_start_;
-    if (written == 0 && out_.holds_last(head_tag)) {
-      out_.take_back(head_tag);
-      return;
+    const bool head = held_->position() > 0;
+    if (head) close_effects(0);
+    held_->close();
+    held_.reset();
+    write_to(document_);
+    choose_scheme(first);
+    write_header();
+    out_->write("  <text><body>\n    <div type=\"edition\" xml:lang=\"");
+    out_->write(profile::language);
+    out_->write("\" n=\"");
+    out_->write(urn_);
+    out_->write(".scrivel-grc1\">");
+    if (head) {
+      out_->write(indent(1));
+      out_->write("<head>");
+      out_->write(held_text_);
+      out_->write("</head>");
     }
-    close_effects(0);
-    out_.write("</head>");
+    held_text_ = std::string();
   }
 
   // Closes the divisions from `level` down, and opens them again with the
   // values the citation gives, from the highest that changed.
   void divide() {
     std::size_t level = 0;
-    while (level < open_values_.size() && open_values_[level] == passage_.value(edition_.divisions[level])) ++level;
+    while (level < open_values_.size() && open_values_[level] == passage_.value(divisions_[level])) ++level;
     if (level < open_values_.size()) {
       close_paragraph();
       close_divisions(level);
     }
-    for (; level < edition_.divisions.size(); ++level) {
-      const Level division = edition_.divisions[level];
-      out_.write(indent(level + 1));
-      out_.write("<div type=\"textpart\" subtype=\"");
-      out_.write(unit(level));
-      out_.write("\" n=\"");
-      out_.write(passage_.value(division));
-      out_.write("\">");
+    for (; level < divisions_.size(); ++level) {
+      const Level division = divisions_[level];
+      out_->write(indent(level + 1));
+      out_->write("<div type=\"textpart\" subtype=\"");
+      out_->write(unit(level));
+      out_->write("\" n=\"");
+      out_->write(passage_.value(division));
+      out_->write("\">");
       open_values_.emplace_back(passage_.value(division));
     }
     if (!verse_ && !paragraph_open_) {
-      out_.write(indent(edition_.divisions.size() + 1));
-      out_.write("<p>");
+      out_->write(indent(divisions_.size() + 1));
+      out_->write("<p>");
       paragraph_open_ = true;
     }
   }
   void close_paragraph() {
     if (!paragraph_open_) return;
-    out_.write(indent(edition_.divisions.size() + 1));
-    out_.write("</p>");
+    out_->write(indent(divisions_.size() + 1));
+    out_->write("</p>");
     paragraph_open_ = false;
   }
   void close_divisions(std::size_t level) {
     while (open_values_.size() > level) {
-      out_.write(indent(open_values_.size()));
-      out_.write("</div>");
+      out_->write(indent(open_values_.size()));
+      out_->write("</div>");
       open_values_.pop_back();
     }
   }
 
   void open_line() {
-    out_.write(line_indent_);
-    out_.write(verse_ ? "<l" : "<lb");
+    out_->write(line_indent_);
+    out_->write(verse_ ? "<l" : "<lb");
     if (passage_.holds_line()) {
       char value[Passage::value_room];
-      out_.write(" n=\"");
-      out_.write({value, static_cast<std::size_t>(passage_.put_line(value) - value)});
-      out_.write("\"");
+      out_->write(" n=\"");
+      out_->write({value, static_cast<std::size_t>(passage_.put_line(value) - value)});
+      out_->write("\"");
     }
-    if (!verse_ && follows_hyphen_) out_.write(" break=\"no\"");
-    out_.write(verse_ ? ">" : "/>");
-    markup_end_ = out_.position();
+    if (!verse_ && follows_hyphen_) out_->write(" break=\"no\"");
+    out_->write(verse_ ? ">" : "/>");
+    markup_end_ = out_->position();
     hyphen_before_markup_ = false;
     reopen_effects(0);
   }
   void close_line() {
     follows_hyphen_ = ends_in_hyphen();
     close_effects(0);
-    if (verse_) out_.write("</l>");
+    if (verse_) out_->write("</l>");
   }
 
   // Markup between pieces of text, which the check for a closing hyphen
   // looks past.
   void write_markup(std::string_view markup) {
     hyphen_before_markup_ = ends_in_hyphen();
-    out_.write(markup);
-    markup_end_ = out_.position();
+    out_->write(markup);
+    markup_end_ = out_->position();
   }
   bool ends_in_hyphen() const {
-    if (out_.position() == markup_end_) return hyphen_before_markup_;
-    return out_.holds_last(1) && out_.last() == '-';
+    if (out_->position() == markup_end_) return hyphen_before_markup_;
+    return out_->holds_last(1) && out_->last() == '-';
   }
   // Closes the open effects' elements, the newest first, down to `from`;
   // they stay open, to be opened again. An element that nothing was written
@@ -255,8 +264,8 @@ class TeiRenderer final : public Renderer {
   void close_effects(int from) {
     for (int i = open_count_ - 1; i >= from; --i) {
       const EffectMarkup& markup = effects[static_cast<int>(open_[i])];
-      if (out_.position() == opening_end_[i] && out_.holds_last(markup.opening.size())) {
-        out_.take_back(markup.opening.size());
+      if (out_->position() == opening_end_[i] && out_->holds_last(markup.opening.size())) {
+        out_->take_back(markup.opening.size());
       } else {
         write_markup(markup.closing);
       }
@@ -267,19 +276,22 @@ class TeiRenderer final : public Renderer {
   }
   void open_effect(int index) {
     write_markup(effects[static_cast<int>(open_[index])].opening);
-    opening_end_[index] = out_.position();
+    opening_end_[index] = out_->position();
   }
 
+  Writer& document_;
+  std::optional<Writer> held_;  // the head's text, until the first citation
+  std::string held_text_;
   const Edition& edition_;
   const std::string urn_;
   const int work_;
-  const bool verse_;
+  std::vector<Level> divisions_;  // the levels above the line that divide the text, the highest first
+  bool verse_ = true;
   std::string_view line_indent_;
   Passage passage_;
   std::vector<std::string> open_values_;  // of the divisions open, the highest first
   bool paragraph_open_ = false;
   bool in_head_ = true;
-  std::uint64_t head_text_start_ = 0;
   std::array<Effect, 256> open_{};                // the effects open, the oldest first
   std::array<std::uint64_t, 256> opening_end_{};  // where each one's opening tag ended
   int open_count_ = 0;
@@ -288,75 +300,84 @@ class TeiRenderer final : public Renderer {
   bool hyphen_before_markup_ = false;
 };
 
+void TeiRenderer::choose_scheme(const Citation* first) {
+  for (const Level level : upper_levels)
+    if (edition_.named_levels[static_cast<int>(level)] || (first && shows(*first, level))) divisions_.push_back(level);
+  verse_ = edition_.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
+  line_indent_ = indent(divisions_.size() + (verse_ ? 1 : 2));
+}
+
 void TeiRenderer::write_header() {
   char work[48];
   std::snprintf(work, sizeof work, ", work %03d.</p>", work_);
   const std::string file = xml_escaped(edition_.file_name);
-  out_.write(
+  out_->write(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">\n"
       "  <teiHeader>\n"
       "    <fileDesc>\n"
       "      <titleStmt><title>");
-  out_.write(xml_escaped(edition_.title));
-  out_.write("</title><author>");
-  out_.write(xml_escaped(edition_.author_name));
-  out_.write("</author></titleStmt>\n      <publicationStmt><p>Converted by scrivel " SCRIVEL_VERSION " from ");
-  out_.write(file);
-  out_.write(work);
-  out_.write("</publicationStmt>\n      <sourceDesc><p>TLG author file ");
-  out_.write(file);
-  out_.write(work);
-  out_.write("</sourceDesc>\n    </fileDesc>\n    <encodingDesc>\n");
+  out_->write(xml_escaped(edition_.title));
+  out_->write("</title><author>");
+  out_->write(xml_escaped(edition_.author_name));
+  out_->write("</author></titleStmt>\n      <publicationStmt><p>Converted by scrivel ");
+  out_->write(profile::version);
+  out_->write(" from ");
+  out_->write(file);
+  out_->write(work);
+  out_->write("</publicationStmt>\n      <sourceDesc><p>TLG author file ");
+  out_->write(file);
+  out_->write(work);
+  out_->write("</sourceDesc>\n    </fileDesc>\n    <encodingDesc>\n");
   write_reference_patterns();
-  out_.write("      <refsDecl>");
+  out_->write("      <refsDecl>");
   write_cite_structure(0);
-  out_.write("\n      </refsDecl>\n    </encodingDesc>\n  </teiHeader>\n");
+  out_->write("\n      </refsDecl>\n    </encodingDesc>\n  </teiHeader>\n");
 }
 
 // One pattern per level, the deepest first: a passage of k values resolves
 // to the division or line that the first k levels name.
 void TeiRenderer::write_reference_patterns() {
-  out_.write("      <refsDecl n=\"CTS\">\n");
-  const std::size_t divisions = edition_.divisions.size();
+  out_->write("      <refsDecl n=\"CTS\">\n");
+  const std::size_t divisions = divisions_.size();
   for (std::size_t levels = divisions + 1; levels >= 1; --levels) {
-    out_.write("        <cRefPattern n=\"");
-    out_.write(unit(levels - 1));
-    out_.write("\" matchPattern=\"([^.]+)");
-    for (std::size_t i = 1; i < levels; ++i) out_.write("\\.([^.]+)");
-    out_.write("\"\n          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div");
+    out_->write("        <cRefPattern n=\"");
+    out_->write(unit(levels - 1));
+    out_->write("\" matchPattern=\"([^.]+)");
+    for (std::size_t i = 1; i < levels; ++i) out_->write("\\.([^.]+)");
+    out_->write("\"\n          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div");
     for (std::size_t i = 1; i <= levels; ++i) {
       if (i <= divisions) {
-        out_.write("/tei:div[@n='$");
+        out_->write("/tei:div[@n='$");
       } else {
-        out_.write(verse_ ? "/tei:l[@n='$" : "/tei:p/tei:lb[@n='$");
+        out_->write(verse_ ? "/tei:l[@n='$" : "/tei:p/tei:lb[@n='$");
       }
       write_decimal(static_cast<int>(i));
-      out_.write("']");
+      out_->write("']");
     }
-    out_.write(")\"/>\n");
+    out_->write(")\"/>\n");
   }
-  out_.write("      </refsDecl>\n");
+  out_->write("      </refsDecl>\n");
 }
 
 // The same levels as a tree of citeStructure elements.
 void TeiRenderer::write_cite_structure(std::size_t level) {
-  const std::size_t divisions = edition_.divisions.size();
-  out_.write(indent(level + 2));
-  out_.write("<citeStructure unit=\"");
-  out_.write(unit(level));
-  out_.write("\" match=\"");
-  if (level == 0) out_.write("/TEI/text/body/div/");
-  out_.write(level < divisions ? "div" : verse_ ? "l" : "p/lb");
-  out_.write(level == 0 ? "\" use=\"@n\"" : "\" use=\"@n\" delim=\".\"");
+  const std::size_t divisions = divisions_.size();
+  out_->write(indent(level + 2));
+  out_->write("<citeStructure unit=\"");
+  out_->write(unit(level));
+  out_->write("\" match=\"");
+  if (level == 0) out_->write("/TEI/text/body/div/");
+  out_->write(level < divisions ? "div" : verse_ ? "l" : "p/lb");
+  out_->write(level == 0 ? "\" use=\"@n\"" : "\" use=\"@n\" delim=\".\"");
   if (level == divisions) {
-    out_.write("/>");
+    out_->write("/>");
     return;
   }
-  out_.write(">");
+  out_->write(">");
   write_cite_structure(level + 1);
-  out_.write(indent(level + 2));
-  out_.write("</citeStructure>");
+  out_->write(indent(level + 2));
+  out_->write("</citeStructure>");
 }
 
 }  // namespace

@@ -10,8 +10,6 @@
 namespace scrivel {
 namespace {
 
-constexpr byte line_break_character = 11;
-
 // A line feed or carriage return of the text is no line of the document,
 // and a tab no column: a browser shows each as a blank.
 constexpr std::array<std::string_view, 256> bytes = [] {
@@ -20,20 +18,21 @@ constexpr std::array<std::string_view, 256> bytes = [] {
   forms[line_break_character] = "\n";
   return forms;
 }();
+constexpr VerbatimBytes unescaped = verbatim_in(bytes);
 
 class TextRenderer final : public PlainRenderer {
  public:
-  TextRenderer(Writer& out, Normalization normalization) : PlainRenderer(out, normalization) {}
+  TextRenderer(Writer& out, Normalization normalization) : PlainRenderer(out, normalization, unescaped) {}
 
   void begin() override {}
-  void end() override { out_.write("\n"); }
-  void line_break(Break) override { out_.write("\n"); }
+  void end() override { out_->write("\n"); }
+  void line_break(Break) override { out_->write("\n"); }
   void citation(const Citation& citation) override { write_reference_line(reference_.of(citation), "\n", "   "); }
 
  private:
-  void ascii(byte b) override { out_.write(bytes[b]); }
+  void ascii(byte b) override { out_->write(bytes[b]); }
 
-  ReferenceText reference_;
+  ReferenceText reference_{unescaped};
 };
 
 }  // namespace

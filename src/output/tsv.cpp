@@ -14,22 +14,21 @@
 namespace scrivel {
 namespace {
 
-constexpr byte line_break_character = 11;
-
 // A field holds no tab or line end: they become blanks.
 constexpr std::array<std::string_view, 256> bytes = [] {
   std::array<std::string_view, 256> forms = plain_bytes;
   for (const byte b : {byte{'\t'}, byte{'\n'}, byte{'\r'}, line_break_character}) forms[b] = " ";
   return forms;
 }();
+constexpr VerbatimBytes unescaped = verbatim_in(bytes);
 
 class TsvRenderer final : public PlainRenderer {
  public:
   TsvRenderer(Writer& out, Normalization normalization, DocumentSource source)
-      : PlainRenderer(out, normalization), urn_prefix_(work_urn(source.author, source.work) + ":") {}
+      : PlainRenderer(out, normalization, unescaped), urn_prefix_(work_urn(source.author, source.work) + ":") {}
 
   void begin() override {
-    out_.write("urn\tcitation\ttext\n");
+    out_->write("urn\tcitation\ttext\n");
     start_unplaced_record();
   }
   void end() override { end_record(); }
@@ -39,7 +38,7 @@ class TsvRenderer final : public PlainRenderer {
   // blank, as a tab is.
   void line_break(Break kind) override {
     if (kind == Break::in_text) {
-      out_.put(' ');
+      out_->put(' ');
       return;
     }
     end_record();
@@ -58,7 +57,7 @@ class TsvRenderer final : public PlainRenderer {
   }
 
  private:
-  void ascii(byte b) override { out_.write(bytes[b]); }
+  void ascii(byte b) override { out_->write(bytes[b]); }
 
   void keep_upper_passage() {
     upper_passage_ = urn_prefix_;
@@ -80,7 +79,7 @@ class TsvRenderer final : public PlainRenderer {
       return;
     }
     const std::string_view shown = reference.text.substr(1, reference.text.size() - 2);
-    char* next = out_.reserve(upper_passage_.size() + 1 + Passage::value_room + 2 + shown.size());
+    char* next = out_->reserve(upper_passage_.size() + 1 + Passage::value_room + 2 + shown.size());
     next = std::copy(upper_passage_.begin(), upper_passage_.end(), next);
     if (line) {
       if (upper_levels) *next++ = '.';
@@ -90,11 +89,11 @@ class TsvRenderer final : public PlainRenderer {
     if (reference.plain) {
       next = std::copy(shown.begin(), shown.end(), next);
       *next++ = '\t';
-      out_.advance_to(next);
+      out_->advance_to(next);
     } else {
-      out_.advance_to(next);
+      out_->advance_to(next);
       text(shown);
-      out_.put('\t');
+      out_->put('\t');
     }
     record_start_ = 0;
   }
@@ -102,19 +101,19 @@ class TsvRenderer final : public PlainRenderer {
   // back whole when no text follows: such a line is no line of the edition.
   void start_unplaced_record() {
     const std::size_t size = urn_prefix_.size() + 2;
-    char* next = std::copy(urn_prefix_.begin(), urn_prefix_.end(), out_.reserve(size));
+    char* next = std::copy(urn_prefix_.begin(), urn_prefix_.end(), out_->reserve(size));
     *next++ = '\t';
     *next++ = '\t';
-    out_.advance_to(next);
-    record_start_ = out_.position() - size;
-    text_start_ = out_.position();
+    out_->advance_to(next);
+    record_start_ = out_->position() - size;
+    text_start_ = out_->position();
   }
   // Where the buffer was handed on in between, the empty record stays.
   void end_record() {
-    if (record_start_ != 0 && out_.position() == text_start_ && out_.holds_last(text_start_ - record_start_)) {
-      out_.take_back(text_start_ - record_start_);
+    if (record_start_ != 0 && out_->position() == text_start_ && out_->holds_last(text_start_ - record_start_)) {
+      out_->take_back(text_start_ - record_start_);
     } else {
-      out_.put('\n');
+      out_->put('\n');
     }
   }
 
@@ -124,7 +123,7 @@ class TsvRenderer final : public PlainRenderer {
   bool cited_ = false;
   std::uint64_t record_start_ = 0;  // where a record without a passage began, 0 for any other
   std::uint64_t text_start_ = 0;
-  ReferenceText reference_;
+  ReferenceText reference_{unescaped};
 };
 
 }  // namespace

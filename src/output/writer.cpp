@@ -2,19 +2,9 @@
 
 namespace scrivel {
 
-void Writer::open() {
-  file_ = files_.create_output(name_);
-  if (!file_) {
-    messages_.fatal("Cannot open/write to '%s'\n", name_.c_str());
-    throw FatalExit{1};
-  }
-  next_buffer();
-}
-
 bool Writer::close() {
   const bool written = file_->close(next_ - lent_.data());
   file_.reset();
-  if (!written) messages_.fatal("Cannot open/write to '%s'\n", name_.c_str());
   return written;
 }
 

@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "files.h"
-#include "messages.h"
 
 namespace scrivel {
 
@@ -17,13 +16,9 @@ namespace scrivel {
 // buffers that the file lends, never one library call per character.
 class Writer {
  public:
-  Writer(FileSystem& files, Messages& messages, std::string name)
-      : files_(files), messages_(messages), name_(std::move(name)) {}
+  explicit Writer(std::unique_ptr<OutputFile> file) : file_(std::move(file)) { next_buffer(); }
 
-  // Creates the file; throws FatalExit, after its message, when it cannot.
-  void open();
-  // Hands the last bytes to the file and closes it; false, after a message,
-  // when a write failed.
+  // Hands the last bytes to the file and closes it; false when a write failed.
   bool close();
 
   void write(std::string_view text) {
@@ -62,9 +57,6 @@ class Writer {
   void next_buffer();
   void write_across_buffers(std::string_view text);
 
-  FileSystem& files_;
-  Messages& messages_;
-  const std::string name_;
   std::unique_ptr<OutputFile> file_;
   std::span<char> lent_;  // the buffer that the file lent last
   char* next_ = nullptr;  // where the next byte goes in it
