@@ -11,13 +11,15 @@ namespace scrivel {
 // The Beta Code letters are the capitals A to Z: the vowels (rho goes with
 // them, for its breathing) and the consonants. J counts as a consonant
 // although it is no Greek letter. Each letter's capital code point stands
-// at its position in vow2 or cons2; the small letter is 0x20 above it.
-inline constexpr std::string_view vow1 = "AEHIOUWR";
-inline constexpr std::array<int, 8> vow2 = {0x0391, 0x0395, 0x0397, 0x0399, 0x039F, 0x03A5, 0x03A9, 0x03A1};
-inline constexpr std::string_view cons1 = "BCDFGKLMNPQSTVXYZ";
-inline constexpr std::array<int, 17> cons2 = {0x0392, 0x039E, 0x0394, 0x03A6, 0x0393, 0x039A, 0x039B, 0x039C, 0x039D,
-                                              0x03A0, 0x0398, 0x03A3, 0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
-inline constexpr int small_offset = 0x20;
+// at its position in vowel_capitals or consonant_capitals; the small letter
+// stands capital_to_small above it.
+inline constexpr std::string_view beta_code_vowels = "AEHIOUWR";
+inline constexpr std::array<int, 8> vowel_capitals = {0x0391, 0x0395, 0x0397, 0x0399, 0x039F, 0x03A5, 0x03A9, 0x03A1};
+inline constexpr std::string_view beta_code_consonants = "BCDFGKLMNPQSTVXYZ";
+inline constexpr std::array<int, 17> consonant_capitals = {0x0392, 0x039E, 0x0394, 0x03A6, 0x0393, 0x039A,
+                                                           0x039B, 0x039C, 0x039D, 0x03A0, 0x0398, 0x03A3,
+                                                           0x03A4, 0x03DC, 0x03A7, 0x03A8, 0x0396};
+inline constexpr int capital_to_small = 0x20;
 inline constexpr int digamma = 0x03DC;  // one form for small and capital
 inline constexpr int sigma = 0x03C3;
 inline constexpr int final_sigma = 0x03C2;
@@ -28,7 +30,7 @@ enum class LetterClass : byte { other, vowel, consonant, diacritic, asterisk };
 inline constexpr std::array<LetterClass, 256> letter_classes = [] {
   std::array<LetterClass, 256> classes{};
   for (int c = 'B'; c <= 'Z'; ++c) classes[c] = LetterClass::consonant;
-  for (const char c : vow1) classes[static_cast<byte>(c)] = LetterClass::vowel;
+  for (const char c : beta_code_vowels) classes[static_cast<byte>(c)] = LetterClass::vowel;
   for (const char c : std::string_view(")(/\\=+|")) classes[static_cast<byte>(c)] = LetterClass::diacritic;
   classes['*'] = LetterClass::asterisk;
   return classes;
@@ -37,21 +39,23 @@ inline constexpr std::array<LetterClass, 256> letter_classes = [] {
 // In a Latin run no byte is a letter or a diacritic sign.
 inline constexpr std::array<LetterClass, 256> no_letters{};
 
-// The diacritics that a letter carries, one bit each: ) psili, ( dasia,
-// / oxeia, \\ vareia, = perispomeni, + dialytika, | ypogegrammeni.
+// The diacritics that a letter carries, one bit each, named after the mark:
+// ) psili, ( dasia, / oxeia, \\ vareia, = perispomeni, + dialytika,
+// | ypogegrammeni.
 using Diacritics = byte;
-inline constexpr Diacritics psFlag = 1, daFlag = 2, ojFlag = 4, vaFlag = 8, peFlag = 16, diFlag = 32, ypFlag = 64;
+inline constexpr Diacritics psili = 1, dasia = 2, oxeia = 4, vareia = 8, perispomeni = 16, dialytika = 32,
+                            ypogegrammeni = 64;
 
 // The bit of each diacritic sign.
 inline constexpr std::array<Diacritics, 256> diacritic_flags = [] {
   std::array<Diacritics, 256> flags{};
-  flags[')'] = psFlag;
-  flags['('] = daFlag;
-  flags['/'] = ojFlag;
-  flags['\\'] = vaFlag;
-  flags['='] = peFlag;
-  flags['+'] = diFlag;
-  flags['|'] = ypFlag;
+  flags[')'] = psili;
+  flags['('] = dasia;
+  flags['/'] = oxeia;
+  flags['\\'] = vareia;
+  flags['='] = perispomeni;
+  flags['+'] = dialytika;
+  flags['|'] = ypogegrammeni;
   return flags;
 }();
 
@@ -71,36 +75,37 @@ constexpr Diacritics diacritics_of(int index) { return static_cast<Diacritics>(i
 
 namespace composition {
 
-// Position of each letter in vow1 or cons1.
+// Position of each Beta Code letter in beta_code_vowels or beta_code_consonants.
 inline constexpr std::array<byte, 256> letter_positions = [] {
   std::array<byte, 256> positions{};
-  for (std::size_t i = 0; i < vow1.size(); ++i) positions[static_cast<byte>(vow1[i])] = static_cast<byte>(i);
-  for (std::size_t i = 0; i < cons1.size(); ++i) positions[static_cast<byte>(cons1[i])] = static_cast<byte>(i);
+  for (std::size_t i = 0; i < beta_code_vowels.size(); ++i)
+    positions[static_cast<byte>(beta_code_vowels[i])] = static_cast<byte>(i);
+  for (std::size_t i = 0; i < beta_code_consonants.size(); ++i)
+    positions[static_cast<byte>(beta_code_consonants[i])] = static_cast<byte>(i);
   return positions;
 }();
 
 // Small vowels with accent, diaeresis or iota subscript and no breathing, by
 // accent index: 0 vareia, 1 oxeia, 2 vareia with ypogegrammeni or dialytika,
 // 3 ypogegrammeni or dialytika alone, 4 oxeia with one of them, 5 perispomeni,
-// 6 perispomeni with one of them. vtoa is alpha's row, vtoe epsilon's, and so
-// on; epsilon and omicron take only 0 and 1.
-inline constexpr std::array<int, 7> vtoa = {0x1F70, 0x1F71, 0x1FB2, 0x1FB3, 0x1FB4, 0x1FB6, 0x1FB7};
-inline constexpr std::array<int, 2> vtoe = {0x1F72, 0x1F73};
-inline constexpr std::array<int, 7> vtoh = {0x1F74, 0x1F75, 0x1FC2, 0x1FC3, 0x1FC4, 0x1FC6, 0x1FC7};
-inline constexpr std::array<int, 7> vtoi = {0x1F76, 0x1F77, 0x1FD2, 0x03CA, 0x1FD3, 0x1FD6, 0x1FD7};
-inline constexpr std::array<int, 2> vtoo = {0x1F78, 0x1F79};
-inline constexpr std::array<int, 7> vtou = {0x1F7A, 0x1F7B, 0x1FE2, 0x03CB, 0x1FE3, 0x1FE6, 0x1FE7};
-inline constexpr std::array<int, 7> vtow = {0x1F7C, 0x1F7D, 0x1FF2, 0x1FF3, 0x1FF4, 0x1FF6, 0x1FF7};
+// 6 perispomeni with one of them. Epsilon and omicron take only 0 and 1.
+inline constexpr std::array<int, 7> alpha_accented = {0x1F70, 0x1F71, 0x1FB2, 0x1FB3, 0x1FB4, 0x1FB6, 0x1FB7};
+inline constexpr std::array<int, 2> epsilon_accented = {0x1F72, 0x1F73};
+inline constexpr std::array<int, 7> eta_accented = {0x1F74, 0x1F75, 0x1FC2, 0x1FC3, 0x1FC4, 0x1FC6, 0x1FC7};
+inline constexpr std::array<int, 7> iota_accented = {0x1F76, 0x1F77, 0x1FD2, 0x03CA, 0x1FD3, 0x1FD6, 0x1FD7};
+inline constexpr std::array<int, 2> omicron_accented = {0x1F78, 0x1F79};
+inline constexpr std::array<int, 7> upsilon_accented = {0x1F7A, 0x1F7B, 0x1FE2, 0x03CB, 0x1FE3, 0x1FE6, 0x1FE7};
+inline constexpr std::array<int, 7> omega_accented = {0x1F7C, 0x1F7D, 0x1FF2, 0x1FF3, 0x1FF4, 0x1FF6, 0x1FF7};
 
-// Capitals by the same accent index, in the order of vow1 without rho: with
-// vareia (0), with oxeia (1), and with prosgegrammeni or dialytika alone (3;
-// 0 where there is no such capital).
+// Capitals by the same accent index, in the order of beta_code_vowels without
+// rho: with vareia (0), with oxeia (1), and with prosgegrammeni or dialytika
+// alone (3; 0 where there is no such capital).
 inline constexpr std::array<int, 7> capital_vareia = {0x1FBA, 0x1FC8, 0x1FCA, 0x1FDA, 0x1FF8, 0x1FEA, 0x1FFA};
 inline constexpr std::array<int, 7> capital_oxeia = {0x1FBB, 0x1FC9, 0x1FCB, 0x1FDB, 0x1FF9, 0x1FEB, 0x1FFB};
 inline constexpr std::array<int, 7> capital_with_mark = {0x1FBC, 0, 0x1FCC, 0x03AA, 0, 0x03AB, 0x1FFC};
 
 // The small letter with psili; the other breathing and accent forms lie at fixed offsets from it.
-inline constexpr std::array<int, 7> with_psili = {0x1F00, 0x1F10, 0x1F20, 0x1F30, 0x1F40, 0x1F50, 0x1F60};
+inline constexpr std::array<int, 7> small_with_psili = {0x1F00, 0x1F10, 0x1F20, 0x1F30, 0x1F40, 0x1F50, 0x1F60};
 // Offset of the ypogegrammeni forms, which the Greek Extended block keeps apart.
 inline constexpr std::array<int, 7> ypogegrammeni_offset = {0x80, 0, 0x70, 0, 0, 0, 0x40};
 
@@ -108,13 +113,13 @@ constexpr bool has(Diacritics diacritics, Diacritics flag) { return (diacritics 
 
 constexpr int accented_small(int vowel, int index) {
   switch (vowel) {
-    case 0: return vtoa[index];
-    case 1: return index < 2 ? vtoe[index] : 0;
-    case 2: return vtoh[index];
-    case 3: return vtoi[index];
-    case 4: return index < 2 ? vtoo[index] : 0;
-    case 5: return vtou[index];
-    default: return vtow[index];
+    case 0: return alpha_accented[index];
+    case 1: return index < 2 ? epsilon_accented[index] : 0;
+    case 2: return eta_accented[index];
+    case 3: return iota_accented[index];
+    case 4: return index < 2 ? omicron_accented[index] : 0;
+    case 5: return upsilon_accented[index];
+    default: return omega_accented[index];
   }
 }
 
@@ -127,19 +132,19 @@ constexpr int accented_capital(int vowel, int index) {
   }
 }
 
-constexpr int rho(int cap, Diacritics diacritics) {
-  if (has(diacritics, psFlag)) return 0x1FE4;
-  if (has(diacritics, daFlag)) return cap ? 0x1FEC : 0x1FE5;
+constexpr int composed_rho(int cap, Diacritics diacritics) {
+  if (has(diacritics, psili)) return 0x1FE4;
+  if (has(diacritics, dasia)) return cap ? 0x1FEC : 0x1FE5;
   return cap ? 0x03A1 : 0x03C1;
 }
 
-constexpr int breathing_vowel(int vowel, int cap, Diacritics diacritics) {
-  int code_point = with_psili[vowel];
-  if (has(diacritics, daFlag)) code_point += 1;
-  if (has(diacritics, vaFlag)) code_point += 2;
-  if (has(diacritics, ojFlag)) code_point += 4;
-  if (has(diacritics, peFlag)) code_point += 6;
-  if (has(diacritics, ypFlag)) code_point += ypogegrammeni_offset[vowel];
+constexpr int vowel_with_breathing(int vowel, int cap, Diacritics diacritics) {
+  int code_point = small_with_psili[vowel];
+  if (has(diacritics, dasia)) code_point += 1;
+  if (has(diacritics, vareia)) code_point += 2;
+  if (has(diacritics, oxeia)) code_point += 4;
+  if (has(diacritics, perispomeni)) code_point += 6;
+  if (has(diacritics, ypogegrammeni)) code_point += ypogegrammeni_offset[vowel];
   if (cap) code_point += 8;
   return code_point;
 }
@@ -147,19 +152,19 @@ constexpr int breathing_vowel(int vowel, int cap, Diacritics diacritics) {
 // Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
 // dialytika choose the combined forms.
 constexpr int accent_index(Diacritics diacritics) {
-  const bool with_mark = has(diacritics, ypFlag) || has(diacritics, diFlag);
+  const bool with_mark = has(diacritics, ypogegrammeni) || has(diacritics, dialytika);
   int index = 3;
-  if (has(diacritics, vaFlag)) index = with_mark ? 2 : 0;
-  if (has(diacritics, ojFlag)) index = with_mark ? 4 : 1;
-  if (has(diacritics, peFlag)) index = with_mark ? 6 : 5;
+  if (has(diacritics, vareia)) index = with_mark ? 2 : 0;
+  if (has(diacritics, oxeia)) index = with_mark ? 4 : 1;
+  if (has(diacritics, perispomeni)) index = with_mark ? 6 : 5;
   return index;
 }
 
-// The precomposed code point of a vowel (its position in vow1, rho last)
-// with a set of diacritics, or 0 where Unicode has none.
+// The precomposed code point of a vowel (its position in beta_code_vowels, rho
+// last) with a set of diacritics, or 0 where Unicode has none.
 constexpr int composed_vowel(int vowel, int cap, Diacritics diacritics) {
-  if (vow1[vowel] == 'R') return rho(cap, diacritics);
-  if (has(diacritics, psFlag) || has(diacritics, daFlag)) return breathing_vowel(vowel, cap, diacritics);
+  if (beta_code_vowels[vowel] == 'R') return composed_rho(cap, diacritics);
+  if (has(diacritics, psili) || has(diacritics, dasia)) return vowel_with_breathing(vowel, cap, diacritics);
   const int index = accent_index(diacritics);
   return cap ? accented_capital(vowel, index) : accented_small(vowel, index);
 }
@@ -168,8 +173,9 @@ constexpr int composed_vowel(int vowel, int cap, Diacritics diacritics) {
 constexpr int plain_letter(int cap, int word_end, byte letter) {
   if (letter == 'V') return digamma;
   const int position = letter_positions[letter];
-  const int capital = letter_classes[letter] == LetterClass::vowel ? vow2[position] : cons2[position];
-  const int code_point = cap ? capital : capital + small_offset;
+  const int capital =
+      letter_classes[letter] == LetterClass::vowel ? vowel_capitals[position] : consonant_capitals[position];
+  const int code_point = cap ? capital : capital + capital_to_small;
   return code_point == sigma && word_end ? final_sigma : code_point;
 }
 
@@ -227,17 +233,17 @@ constexpr UncomposedLetter uncomposed_letter(int index) {
     return letter;
   }
   const Diacritics diacritics = diacritics_of(index);
-  const int capital = vow2[letter_positions[beta]];
-  letter.add(is_capital(index) ? capital : capital + small_offset);
-  if (has(diacritics, diFlag)) letter.add(combining_diaeresis);
-  if (has(diacritics, peFlag)) {
+  const int capital = vowel_capitals[letter_positions[beta]];
+  letter.add(is_capital(index) ? capital : capital + capital_to_small);
+  if (has(diacritics, dialytika)) letter.add(combining_diaeresis);
+  if (has(diacritics, perispomeni)) {
     letter.add(combining_perispomeni);
-  } else if (has(diacritics, ojFlag)) {
+  } else if (has(diacritics, oxeia)) {
     letter.add(combining_acute);
-  } else if (has(diacritics, vaFlag)) {
+  } else if (has(diacritics, vareia)) {
     letter.add(combining_grave);
   }
-  if (has(diacritics, ypFlag)) letter.add(combining_ypogegrammeni);
+  if (has(diacritics, ypogegrammeni)) letter.add(combining_ypogegrammeni);
   return letter;
 }
 
