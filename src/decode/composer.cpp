@@ -52,45 +52,54 @@ Composer::RunCodes codes_with_text(const VerbatimBytes* verbatim) {
   return codes;
 }
 
+// What the letter forms have no one character for, out of the run's loop:
+// the letter through the renderer, and the room that is left after it.
+[[gnu::noinline]] Renderer::Room write_uncomposed(Renderer& writer, char* next, int index,
+                                                             std::size_t bytes_left) {
+  writer.run_written(next);
+  writer.letter(index);
+  return writer.room_for_run(bytes_left * most_per_byte);
+}
+
 // Where a run writes: straight into the document's buffer, the room of
-// every byte up to the end of the loaded ones taken at the start.
+// every byte up to the end of the loaded ones taken at the start. Held by
+// value in the run, so that its pointer stays in a register although the
+// bytes it writes are chars.
 class IntoBuffer {
  public:
-  IntoBuffer(Renderer& writer, std::size_t bytes)
-      : writer_(writer), forms_(writer.letter_forms()), room_(writer.room_for_run(bytes * most_per_byte)) {}
+  IntoBuffer(const EncodedCharacter* forms, Renderer::Room room) : forms_(forms), next_(room.next) {}
 
-  [[gnu::always_inline]] void letter(int index, std::size_t bytes_left) {
+  // False where the forms have no one character for the letter.
+  [[gnu::always_inline]] bool letter(int index) {
     const EncodedCharacter& e = forms_[index];
-    if (e.length != 0) [[likely]] {
-      std::memcpy(room_.next, &e, sizeof e);
-      room_.next += e.length;
-      return;
-    }
-    write_uncomposed(index, bytes_left);
+    if (e.length == 0) [[unlikely]]
+      return false;
+    std::memcpy(next_, &e, sizeof e);
+    next_ += e.length;
+    return true;
   }
-  [[gnu::always_inline]] void text(byte c) { *room_.next++ = static_cast<char>(c); }
-  void done() { writer_.run_written(room_.next); }
+  [[gnu::always_inline]] void text(byte c) { *next_++ = static_cast<char>(c); }
+  static constexpr bool stopped() { return false; }
+  char* next() const { return next_; }
+  void resume(Renderer::Room room) { next_ = room.next; }
 
  private:
-  // What the forms have no one character for, out of the run's loop.
-  [[gnu::noinline, gnu::cold]] void write_uncomposed(int index, std::size_t bytes_left) {
-    writer_.run_written(room_.next);
-    writer_.letter(index);
-    room_ = writer_.room_for_run(bytes_left * most_per_byte);
-  }
-
-  Renderer& writer_;
-  const EncodedCharacter* const forms_;
-  Renderer::Room room_;
+  const EncodedCharacter* forms_;
+  char* next_;
 };
 
 // Or to a sink one event at a time.
 class IntoSink {
  public:
   explicit IntoSink(Sink& sink) : sink_(sink) {}
-  void letter(int index, std::size_t) { sink_.letter(index); }
+  bool letter(int index) {
+    sink_.letter(index);
+    return true;
+  }
   void text(byte c) { sink_.character(c); }
-  void done() {}
+  bool stopped() const { return sink_.decoding_stopped(); }
+  char* next() const { return nullptr; }
+  void resume(Renderer::Room) {}
 
  private:
   Sink& sink_;
@@ -103,7 +112,7 @@ class IntoSink {
 // letter, asterisk or text writes. The run stops at the first byte it does
 // not take, at the latest at the one past the loaded bytes.
 template <typename Out>
-[[gnu::always_inline]] inline void Composer::compose(Cursor& in, Out& out, const RunCodes& codes) {
+[[gnu::always_inline]] inline void Composer::compose(Cursor& in, Out out, const RunCodes& codes) {
   const std::span<const byte> bytes = in.run();
   // The state in locals: the document's bytes, written as chars, would
   // otherwise make every member be read again after each letter.
@@ -111,9 +120,18 @@ template <typename Out>
   int capital = capital_;
   int flags = diacritics_;
   const byte* p = bytes.data();
-  const auto bytes_left = [&] { return bytes.size() - static_cast<std::size_t>(p - bytes.data()); };
-  // A state is a loop; a transition jumps to the other.
-  if (letter != no_letter) goto after_letter;
+  const auto write_letter = [&](int index) __attribute__((always_inline)) {
+    if (out.letter(index)) [[likely]]
+      return;
+    const std::size_t bytes_left = bytes.size() - static_cast<std::size_t>(p - bytes.data());
+    out.resume(write_uncomposed(*writer_, out.next(), index, bytes_left));
+  };
+  // A state is a loop; a transition jumps to the other. After a letter no
+  // asterisk or diacritic waits for the next one.
+  if (letter != no_letter) {
+    capital = flags = 0;
+    goto after_letter;
+  }
 between_letters:
   for (;; ++p) {
     const int code = codes[*p];
@@ -132,6 +150,10 @@ between_letters:
     } else if (code <= word_ending_text_code) {
       out.text(*p);
       capital = flags = 0;
+      if (out.stopped()) {
+        ++p;
+        goto stop;
+      }
     } else {
       goto stop;
     }
@@ -140,15 +162,19 @@ after_letter:
   for (;; ++p) {
     const int code = codes[*p];
     if (code >= 0) {
-      out.letter(letter, bytes_left());
+      write_letter(letter);
       letter = code;
+      if (out.stopped()) {
+        ++p;
+        goto stop;
+      }
     } else if (code > asterisk_code) {
       letter |= -code;
     } else if (code == stop_code) {
       goto stop;
     } else {
       // Text after a letter follows it; an asterisk only writes it.
-      out.letter(code == word_ending_text_code ? letter + word_end_step : letter, bytes_left());
+      write_letter(code == word_ending_text_code ? letter + word_end_step : letter);
       if (code == asterisk_code) {
         capital = 1;
       } else {
@@ -156,6 +182,7 @@ after_letter:
       }
       letter = no_letter;
       ++p;
+      if (out.stopped()) goto stop;
       goto between_letters;
     }
   }
@@ -163,7 +190,7 @@ stop:
   letter_ = letter;
   capital_ = capital != 0;
   diacritics_ = static_cast<Diacritics>(flags);
-  out.done();
+  if (writer_) writer_->run_written(out.next());
   in.take(static_cast<std::size_t>(p - bytes.data()));
 }
 
@@ -171,17 +198,20 @@ stop:
 Composer::Composer(Sink& sink)
     : sink_(sink), writer_(sink.run_writer()), codes_(codes_with_text(writer_ ? &writer_->verbatim() : nullptr)) {}
 
+// A sink without a buffer is no document's: it takes its runs apart from
+// the documents' loop.
+[[gnu::noinline]] void Composer::compose_into_sink(Cursor& in) { compose(in, IntoSink(sink_), codes_); }
+
 void Composer::compose_run(Cursor& in) {
   if (!writer_) {
-    IntoSink out(sink_);
-    compose(in, out, codes_);
+    compose_into_sink(in);
     return;
   }
   // Where the writer lets fewer bytes stand as they are for now, text ends
   // the run and takes the slower way.
   const bool text_stands = &writer_->verbatim_now() == &writer_->verbatim();
-  IntoBuffer out(*writer_, in.run().size());
-  compose(in, out, text_stands ? codes_ : letter_codes);
+  const Renderer::Room room = writer_->room_for_run(in.run().size() * most_per_byte);
+  compose(in, IntoBuffer(writer_->letter_forms(), room), text_stands ? codes_ : letter_codes);
 }
 
 }  // namespace scrivel

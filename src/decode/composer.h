@@ -20,7 +20,8 @@ class Composer {
   // words from the current byte, which is one of the first three, up to the
   // first other byte, in one loop that keeps the pending letter at hand:
   // most of the text passes here. A sink that writes a document has the
-  // run written straight into its buffer.
+  // run written straight into its buffer. A sink that takes the run event
+  // by event may stop the decoding in it: the run ends there.
   void compose_run(Cursor& in);
 
   // The byte after the pending letter ends its word: a sigma is final.
@@ -50,7 +51,8 @@ class Composer {
     word_ended_ = false;
   }
   template <typename Out>
-  void compose(Cursor& in, Out& out, const RunCodes& codes);
+  void compose(Cursor& in, Out out, const RunCodes& codes);
+  void compose_into_sink(Cursor& in);
 
   Sink& sink_;
   Renderer* const writer_;  // the sink's, where it writes a document

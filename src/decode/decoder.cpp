@@ -34,27 +34,8 @@ void Decoder::finish() {
   sink_.end();
 }
 
-// The text ran out when the source had no byte left to hand out, which a
-// work that is whole never meets.
-Ending Decoder::run() {
-  sink_.begin();
-  Ending ending = Ending::text_ended;
-  try {
-    while (step() == Step::go_on) {
-      if (sink_.decoding_stopped()) {
-        ending = Ending::stopped;
-        break;
-      }
-    }
-  } catch (const EndOfData&) {
-    ending = Ending::bytes_ran_out;
-  }
-  finish();
-  return ending;
-}
-
 // One byte, or a run of them that the composer takes at once.
-Decoder::Step Decoder::step() {
+[[gnu::always_inline]] inline Decoder::Step Decoder::step() {
   const byte c = in_.next();
   if (starts_run(c)) {
     composer_.compose_run(in_);
@@ -69,7 +50,7 @@ bool Decoder::starts_run(byte c) const { return classes_[c] != LetterClass::othe
 
 // What is not a letter may read on through the current byte and push the
 // byte after it back; that byte is taken next, before any new one.
-Decoder::Step Decoder::dispatch_through_pushback(byte c) {
+[[gnu::always_inline]] inline Decoder::Step Decoder::dispatch_through_pushback(byte c) {
   for (;;) {
     if (dispatch(c) == Step::text_ended) return Step::text_ended;
     if (!in_.take_pushed_back()) return Step::go_on;
@@ -81,7 +62,7 @@ Decoder::Step Decoder::dispatch_through_pushback(byte c) {
   }
 }
 
-Decoder::Step Decoder::dispatch(byte c) {
+[[gnu::always_inline]] inline Decoder::Step Decoder::dispatch(byte c) {
   if (c < line_break_byte) {
     text_byte(c);
     return Step::go_on;
@@ -103,6 +84,22 @@ Decoder::Step Decoder::dispatch(byte c) {
       citations_.report_citation(context_);
       return Step::go_on;
   }
+}
+
+// The text ran out when the source had no byte left to hand out, which a
+// work that is whole never meets.
+Ending Decoder::run() {
+  sink_.begin();
+  Step last = Step::go_on;
+  try {
+    do last = step();
+    while (last == Step::go_on && !sink_.decoding_stopped());
+  } catch (const EndOfData&) {
+    finish();
+    return Ending::bytes_ran_out;
+  }
+  finish();
+  return last == Step::text_ended ? Ending::text_ended : Ending::stopped;
 }
 
 // An ASCII byte that is no letter: a sign, or text that stands as it is.

@@ -43,9 +43,13 @@ struct CharacterForms {
 // byte forms also says which bytes stand as they are.
 class Renderer : public Sink {
  public:
-  void character(int c) final {
+  void character(int c) override {
     if (c < 0x80) {
-      ascii(static_cast<byte>(c));
+      if (verbatim_[c]) {
+        out_->put(static_cast<char>(c));
+      } else {
+        ascii(static_cast<byte>(c));
+      }
     } else if (normalization_ == Normalization::nfc) {
       code_points(nfc_of_code_point(c));
     } else {

@@ -95,6 +95,10 @@ class RtfRenderer final : public Renderer {
     write_reference_line(reference_.of(citation), line_end, "\\~\\~\\~");
   }
   const VerbatimBytes& verbatim_now() const override { return delimiter_due() ? none_verbatim : unescaped; }
+  void character(int c) override {
+    if (c < 0x80) settle_delimiter();
+    Renderer::character(c);
+  }
 
  private:
   void ascii(byte b) override {
