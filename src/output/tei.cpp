@@ -3,7 +3,6 @@
 // edition, its levels above the line as nested textpart divisions and its
 // lines as <l> elements (verse) or as <lb/> milestones in a paragraph
 // (prose). Every line's value is the one its tsv record's URN has.
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -110,21 +109,15 @@ class TeiRenderer final : public Renderer {
     open_[open_count_++] = effect;
     open_effect(open_count_ - 1);
   }
-  // Effects need not close in the order they opened; elements must. The
-  // effects opened after the one that closes are closed with it and opened
-  // again.
+  // Effects reach the renderer nested: the one that closes is the newest.
   void leave_span(Effect effect) override {
     if (effect == Effect::unrendered_span) {
       out_.write("&lt;&lt;/special&gt;&gt;");
       return;
     }
-    int at = open_count_ - 1;
-    while (at >= 0 && open_[at] != effect) --at;
-    if (at < 0) return;
-    close_effects(at);
-    std::copy(open_.begin() + at + 1, open_.begin() + open_count_, open_.begin() + at);
+    if (open_count_ == 0) return;
+    close_effects(open_count_ - 1);
     --open_count_;
-    reopen_effects(at);
   }
   void marker(MarkerKind kind, int number) override {
     out_.write(kind == MarkerKind::percent ? "&lt;&lt;%" : "&lt;&lt;#");
