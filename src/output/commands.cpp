@@ -11,14 +11,15 @@ bool CommandStack::add(Effect effect) {
   return true;
 }
 
-bool CommandStack::remove(Effect effect) {
-  for (int i = count_ - 1; i >= 0; --i) {
-    if (effects_[i] != effect) continue;
-    for (int j = i; j + 1 < count_; ++j) effects_[j] = effects_[j + 1];
-    --count_;
-    return true;
-  }
-  return false;
+int CommandStack::newest(Effect effect) const {
+  int at = count_ - 1;
+  while (at >= 0 && effects_[at] != effect) --at;
+  return at;
+}
+
+void CommandStack::remove(int at) {
+  for (int i = at; i + 1 < count_; ++i) effects_[i] = effects_[i + 1];
+  --count_;
 }
 
 void CommandStack::open(Effect effect, int number) {
@@ -26,10 +27,29 @@ void CommandStack::open(Effect effect, int number) {
   if (add(effect)) sink_.enter_span(effect, number);
 }
 
+void CommandStack::leave_newer_than(int at) {
+  for (int i = count_ - 1; i > at; --i)
+    if (effects_[i] != Effect::unrendered_span) sink_.leave_span(effects_[i]);
+}
+
+void CommandStack::enter_again_from(int at) {
+  for (int i = at; i < count_; ++i)
+    if (effects_[i] != Effect::unrendered_span) sink_.enter_span(effects_[i], 0);
+}
+
 void CommandStack::close(Effect effect) {
-  if (!remove(effect)) return;
+  const int at = newest(effect);
+  if (at < 0) return;
+  if (effect == Effect::unrendered_span) {
+    remove(at);
+    sink_.leave_span(effect);
+    close(Effect::code_colour);
+    return;
+  }
+  leave_newer_than(at);
   sink_.leave_span(effect);
-  if (effect == Effect::unrendered_span) close(Effect::code_colour);
+  remove(at);
+  enter_again_from(at);
 }
 
 void CommandStack::close_all() {

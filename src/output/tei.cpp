@@ -6,7 +6,6 @@
 // header says which levels divide the text, which the work's first citation
 // tells: the text before it is held back until then, so that the work is
 // decoded once.
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -111,21 +110,15 @@ class TeiRenderer final : public Renderer {
     open_[open_count_++] = effect;
     open_effect(open_count_ - 1);
   }
-  // Effects need not close in the order they opened; elements must. The
-  // effects opened after the one that closes are closed with it and opened
-  // again.
+  // Effects reach the renderer nested: the one that closes is the newest.
   void leave_span(Effect effect) override {
     if (effect == Effect::unrendered_span) {
       out_->write("&lt;&lt;/special&gt;&gt;");
       return;
     }
-    int at = open_count_ - 1;
-    while (at >= 0 && open_[at] != effect) --at;
-    if (at < 0) return;
-    close_effects(at);
-    std::copy(open_.begin() + at + 1, open_.begin() + open_count_, open_.begin() + at);
+    if (open_count_ == 0) return;
+    close_effects(open_count_ - 1);
     --open_count_;
-    reopen_effects(at);
   }
   // Before the first citation a line break is one of the head; after it,
   // the code 0x80 opens the next line.
