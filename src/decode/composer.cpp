@@ -18,7 +18,7 @@ constexpr std::size_t most_per_byte = sizeof(EncodedCharacter) + 1;
 // blank or a comma ends the word before it, an apostrophe or a hyphen does
 // not, so that a sigma before them stays medial. Every other byte stops the run.
 constexpr int asterisk_code = -128;
-constexpr int stop_code = -256;
+constexpr int stop_code = Composer::stop_code;
 constexpr int word_ending_text_code = -512;
 constexpr int in_word_text_code = -1024;
 
@@ -107,12 +107,19 @@ class IntoSink {
 
 }  // namespace
 
+// Every byte stops.
+const Composer::RunCodes Composer::no_runs = [] {
+  RunCodes codes;
+  codes.fill(stop_code);
+  return codes;
+}();
+
 // Two states alternate: between letters, where diacritics and an asterisk
 // wait for the letter they go with, and after a letter, which the next
 // letter, asterisk or text writes. The run stops at the first byte it does
 // not take, at the latest at the one past the loaded bytes.
 template <typename Out>
-[[gnu::always_inline]] inline void Composer::compose(Cursor& in, Out out, const RunCodes& codes) {
+[[gnu::always_inline]] inline bool Composer::compose(Cursor& in, Out out, const RunCodes& codes) {
   const std::span<const byte> bytes = in.run();
   // The state in locals: the document's bytes, written as chars, would
   // otherwise make every member be read again after each letter.
@@ -192,6 +199,7 @@ stop:
   diacritics_ = static_cast<Diacritics>(flags);
   if (writer_) writer_->run_written(out.next());
   in.take(static_cast<std::size_t>(p - bytes.data()));
+  return p != bytes.data();
 }
 
 
@@ -200,18 +208,15 @@ Composer::Composer(Sink& sink)
 
 // A sink without a buffer is no document's: it takes its runs apart from
 // the documents' loop.
-[[gnu::noinline]] void Composer::compose_into_sink(Cursor& in) { compose(in, IntoSink(sink_), codes_); }
+[[gnu::noinline]] bool Composer::compose_into_sink(Cursor& in) { return compose(in, IntoSink(sink_), codes_); }
 
-void Composer::compose_run(Cursor& in) {
-  if (!writer_) {
-    compose_into_sink(in);
-    return;
-  }
+bool Composer::compose_run(Cursor& in) {
+  if (!writer_) return compose_into_sink(in);
   // Where the writer lets fewer bytes stand as they are for now, text ends
   // the run and takes the slower way.
   const bool text_stands = &writer_->verbatim_now() == &writer_->verbatim();
   const Renderer::Room room = writer_->room_for_run(in.run().size() * most_per_byte);
-  compose(in, IntoBuffer(writer_->letter_forms(), room), text_stands ? codes_ : letter_codes);
+  return compose(in, IntoBuffer(writer_->letter_forms(), room), text_stands ? codes_ : letter_codes);
 }
 
 }  // namespace scrivel

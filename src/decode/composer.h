@@ -17,12 +17,21 @@ class Composer {
   explicit Composer(Sink& sink);
 
   // Takes the letters, asterisks, diacritic signs and plain text between
-  // words from the current byte, which is one of the first three, up to the
-  // first other byte, in one loop that keeps the pending letter at hand:
+  // words from the current byte up to the first other byte, in one loop that keeps the pending letter at hand:
   // most of the text passes here. A sink that writes a document has the
   // run written straight into its buffer. A sink that takes the run event
-  // by event may stop the decoding in it: the run ends there.
-  void compose_run(Cursor& in);
+  // by event may stop the decoding in it: the run ends there. Returns
+  // whether it took the current byte, which a writer that lets no text
+  // stand as it is for now leaves to the slower way.
+  bool compose_run(Cursor& in);
+
+  // What each byte is to a run: see composer.cpp.
+  using RunCodes = std::array<int, 256>;
+  // The codes of the runs into this sink, whose bytes other than stop_code
+  // may start one; a Latin run takes none.
+  const RunCodes& run_codes() const { return codes_; }
+  static const RunCodes no_runs;
+  static constexpr int stop_code = -256;
 
   // The byte after the pending letter ends its word: a sigma is final.
   void end_word() { word_ended_ = true; }
@@ -34,9 +43,6 @@ class Composer {
 
   // A letter's index with no letter: what the composer holds between letters.
   static constexpr int no_letter = -1;
-
-  // What each byte is to a run: see composer.cpp.
-  using RunCodes = std::array<int, 256>;
 
  private:
   void write_pending() {
@@ -51,8 +57,8 @@ class Composer {
     word_ended_ = false;
   }
   template <typename Out>
-  void compose(Cursor& in, Out out, const RunCodes& codes);
-  void compose_into_sink(Cursor& in);
+  bool compose(Cursor& in, Out out, const RunCodes& codes);
+  bool compose_into_sink(Cursor& in);
 
   Sink& sink_;
   Renderer* const writer_;  // the sink's, where it writes a document

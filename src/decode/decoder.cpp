@@ -23,7 +23,7 @@ Decoder::Decoder(ByteSource& source, profile::Script start, Sink& sink, Messages
       context_{in_, sink, commands_, messages},
       composer_(sink),
       signs_(start),
-      classes_(signs_.in_latin_run() ? no_letters.data() : letter_classes.data()) {}
+      run_codes_(&runs_of_script()) {}
 
 // The end of the text: the pending letter ends its word, every open effect
 // is closed, and the sink is ended.
@@ -37,16 +37,18 @@ void Decoder::finish() {
 // One byte, or a run of them that the composer takes at once.
 [[gnu::always_inline]] inline Decoder::Step Decoder::step() {
   const byte c = in_.next();
-  if (starts_run(c)) {
-    composer_.compose_run(in_);
-    return Step::go_on;
-  }
+  if (starts_run(c) && composer_.compose_run(in_)) return Step::go_on;
   return dispatch_through_pushback(c);
 }
 
-// Letters, "*" and the diacritic signs go to the composer; in a Latin run
-// the class table has no letters, and they are plain text.
-bool Decoder::starts_run(byte c) const { return classes_[c] != LetterClass::other; }
+// Letters, "*", the diacritic signs and text that the sink takes as it
+// stands go to the composer; in a Latin run, none do.
+bool Decoder::starts_run(byte c) const { return (*run_codes_)[c] != Composer::stop_code; }
+
+// In a Latin run, letters, diacritic signs and text are text one at a time.
+const Composer::RunCodes& Decoder::runs_of_script() const {
+  return signs_.in_latin_run() ? Composer::no_runs : composer_.run_codes();
+}
 
 // What is not a letter may read on through the current byte and push the
 // byte after it back; that byte is taken next, before any new one.
@@ -55,10 +57,7 @@ bool Decoder::starts_run(byte c) const { return classes_[c] != LetterClass::othe
     if (dispatch(c) == Step::text_ended) return Step::text_ended;
     if (!in_.take_pushed_back()) return Step::go_on;
     c = in_.current();
-    if (starts_run(c)) {
-      composer_.compose_run(in_);
-      return Step::go_on;
-    }
+    if (starts_run(c) && composer_.compose_run(in_)) return Step::go_on;
   }
 }
 
@@ -111,7 +110,7 @@ Ending Decoder::run() {
   composer_.flush();
   if (SignHandlers::is_sign(c)) {
     signs_.handle(context_);
-    classes_ = signs_.in_latin_run() ? no_letters.data() : letter_classes.data();
+    run_codes_ = &runs_of_script();
     return;
   }
   // A line-break character shows as a line break, as the line code does.

@@ -25,6 +25,7 @@ class Decoder {
 
   Step step();
   bool starts_run(byte c) const;
+  const Composer::RunCodes& runs_of_script() const;
   Step dispatch_through_pushback(byte c);
   Step dispatch(byte c);
   void text_byte(byte c);
@@ -43,7 +44,7 @@ class Decoder {
   CitationTracker citations_;
   SignHandlers signs_;
   int this_work_ = 0;               // the number of the first work header seen
-  const LetterClass* classes_;      // of the current script: Greek, or a Latin run
+  const Composer::RunCodes* run_codes_;  // of the current script: Greek, or a Latin run
 };
 
 }  // namespace scrivel
