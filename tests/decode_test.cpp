@@ -20,20 +20,26 @@ class EventLog : public Sink {
 
   void begin() override { log += "begin "; }
   void end() override { log += "end"; }
-  void character(int c) override { log += "c" + std::to_string(c) + " "; }
-  void letter(int index) override { log += "L" + std::to_string(letter_code_points[index]) + " "; }
-  void text(std::string_view ascii) override { log += "t" + std::string(ascii) + " "; }
-  void nonbreaking_blanks(int count) override { log += "nb" + std::to_string(count) + " "; }
-  void enter_span(Effect effect, int) override { log += "<" + std::to_string(static_cast<int>(effect)) + " "; }
-  void leave_span(Effect effect) override { log += ">" + std::to_string(static_cast<int>(effect)) + " "; }
-  void marker(MarkerKind, int number) override { log += "m" + std::to_string(number) + " "; }
-  void line_break(Break) override { log += "br "; }
+  void character(int c) override { note("c", c); }
+  void letter(int index) override { note("L", letter_code_points[index]); }
+  void text(std::string_view ascii) override { note(ascii, -1); }
+  void nonbreaking_blanks(int count) override { note("nb", count); }
+  void enter_span(Effect effect, int) override { note("<", static_cast<int>(effect)); }
+  void leave_span(Effect effect) override { note(">", static_cast<int>(effect)); }
+  void marker(MarkerKind, int number) override { note("m", number); }
+  void line_break(Break) override { note("br", -1); }
   void citation(const Citation& citation) override {
-    log += "cite" + std::to_string(citation[Level::line].number) + " ";
+    note("cite", citation[Level::line].number);
     if (++citations_ == stop_at_) stop_decoding();
   }
 
  private:
+  void note(std::string_view what, int n) {
+    log.append(what);
+    if (n >= 0) log.append(std::to_string(n));
+    log.push_back(' ');
+  }
+
   int stop_at_;
   int citations_ = 0;
 };

@@ -214,9 +214,9 @@ bool Composer::compose_run(Cursor& in) {
   if (!writer_) return compose_into_sink(in);
   // Where the writer lets fewer bytes stand as they are for now, text ends
   // the run and takes the slower way.
-  const bool text_stands = &writer_->verbatim_now() == &writer_->verbatim();
+  const bool all_verbatim_now = &writer_->verbatim_now() == &writer_->verbatim();
   const Renderer::Room room = writer_->room_for_run(in.run().size() * most_per_byte);
-  return compose(in, IntoBuffer(writer_->letter_forms(), room), text_stands ? codes_ : letter_codes);
+  return compose(in, IntoBuffer(writer_->letter_forms(), room), all_verbatim_now ? codes_ : letter_codes);
 }
 
 }  // namespace scrivel
