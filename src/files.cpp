@@ -177,6 +177,8 @@ std::size_t MemoryInput::read(unsigned char* dest, std::size_t n) {
   return available;
 }
 
+std::vector<std::string> FileSystem::names_in(const std::string&) { return {}; }
+
 std::optional<std::string> DiskFiles::read_text(const std::string& name) {
   std::FILE* file = std::fopen(name.c_str(), "r");
   if (!file) return std::nullopt;
@@ -186,6 +188,15 @@ std::optional<std::string> DiskFiles::read_text(const std::string& name) {
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
   std::fclose(file);
   return text;
+}
+
+std::vector<std::string> DiskFiles::names_in(const std::string& directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(directory.empty() ? "." : directory, error), end;
+       !error && entry != end; entry.increment(error))
+    names.push_back(entry->path().filename().string());
+  return names;
 }
 
 std::unique_ptr<InputFile> DiskFiles::open_input(const std::string& path) {
@@ -208,6 +219,16 @@ std::optional<std::string> MemoryFiles::read_text(const std::string& name) {
   const auto found = inputs.find(name);
   if (found == inputs.end()) return std::nullopt;
   return found->second;
+}
+
+std::vector<std::string> MemoryFiles::names_in(const std::string& directory) {
+  std::string start = directory == "." ? "" : directory;
+  if (!start.empty() && !start.ends_with('/')) start += '/';
+  std::vector<std::string> names;
+  for (const auto& [path, text] : inputs)
+    if (path.starts_with(start) && path.find('/', start.size()) == std::string::npos)
+      names.push_back(path.substr(start.size()));
+  return names;
 }
 
 std::unique_ptr<InputFile> MemoryFiles::open_input(const std::string& path) {

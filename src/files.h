@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace scrivel {
 
@@ -39,12 +40,17 @@ class OutputFile {
   virtual bool close(std::size_t used) = 0;
 };
 
-// Everything a run reads or creates: scrivel.cfg, the author file, the document.
+// Everything a run reads or creates: scrivel.cfg, the author file, the
+// corpus's tables, the document.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   // The whole text of a file; nothing when it cannot be opened.
   virtual std::optional<std::string> read_text(const std::string& name) = 0;
+  // The names of the files in `directory` ("" the current one), so that a
+  // file can be found whatever the case of its name; none where it cannot
+  // be listed, as in a file system that only takes documents.
+  virtual std::vector<std::string> names_in(const std::string& directory);
   // Null when the file cannot be opened for reading.
   virtual std::unique_ptr<InputFile> open_input(const std::string& path) = 0;
   // Null when the file cannot be created.
@@ -61,6 +67,7 @@ class DiskFiles : public FileSystem {
   explicit DiskFiles(Writing writing = Writing::background) : writing_(writing) {}
 
   std::optional<std::string> read_text(const std::string& name) override;
+  std::vector<std::string> names_in(const std::string& directory) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
 
@@ -84,13 +91,16 @@ class MemoryInput : public InputFile {
 std::unique_ptr<OutputFile> memory_output(std::string& data);
 
 // Files held in memory, so that a whole run needs no disk: `inputs` holds
-// scrivel.cfg and author files by name, `outputs` receives the documents.
+// scrivel.cfg, author files and tables by path ("corpus/tlg0005.txt"; a
+// directory is what stands before the last "/"), `outputs` receives the
+// documents.
 class MemoryFiles : public FileSystem {
  public:
   std::map<std::string, std::string> inputs;
   std::map<std::string, std::string> outputs;
 
   std::optional<std::string> read_text(const std::string& name) override;
+  std::vector<std::string> names_in(const std::string& directory) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
 };

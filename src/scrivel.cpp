@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "catalogue.h"
 #include "decode/decode.h"
 #include "input/byte_source.h"
 #include "input/config.h"
@@ -55,7 +56,7 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
   request.normalization = default_normalization(config.format);
   request.path = config.directory + author_file_name(request.author);
   if (request.format == Format::tei)
-    request.names = names_in_corpus(files, config.directory, request.author, request.work);
+    request.names = Catalogue(files, config.directory).names(request.author, request.work);
   const std::unique_ptr<InputFile> input = files.open_input(request.path);
   if (!input) {
     messages.printf("Cannot open file: %s\n", request.path.c_str());

@@ -1,6 +1,8 @@
 // scrivel-corpus list and authors on a generated corpus with its tables:
 // what they write, in tab-separated lines and in JSON lines, is what the
 // builder was told, and a damaged table costs one warning and nothing else.
+// scrivel and scrivel-corpus read the tables alike: their documents of a
+// work are the same.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +17,7 @@
 #include "author_file_builder.h"
 #include "corpus/corpus.h"
 #include "fresh_directory.h"
+#include "metadata_tables.h"
 #include "scrivel.h"
 
 namespace scrivel::testing {
@@ -212,6 +215,69 @@ TEST_F(Catalogue, ADamagedTableCostsOneWarning) {
                             ": the table is cut short: it has no end entry\n");
   EXPECT_NE(listed.out.find("\t" + plain_text_of_name(told_[0].works[0].title) + "\t"), std::string::npos)
       << listed.out;
+}
+
+
+// Both programs convert author 5's two works, in every format, from
+// tables that differ from the plain case: names in mixed case, an author
+// and a work listed twice (the first is used), and a corpus that
+// scrivel.cfg names by a prefix in another directory, whose tables stand
+// in that directory. The documents must be the same bytes.
+class BothPrograms : public InFreshDirectory {};
+
+TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
+  const struct {
+    const char* what;
+    std::string prefix;  // scrivel.cfg's corpus line
+    std::string id_table;
+    std::string author_table;
+    bool listed_twice;
+  } cases[] = {
+      {"names in mixed case", "corpus/", "corpus/Tlg0005.idt", "corpus/AuthTab.Dir", false},
+      {"an author and a work listed twice", "corpus/", "corpus/tlg0005.idt", "corpus/authtab.dir", true},
+      {"a prefix in another directory", "lib/greek/g-", "lib/greek/g-TLG0005.IDT", "lib/greek/AUTHTAB.DIR", false},
+  };
+  const authorfile::AuthorFiles files = authorfile::build_files(
+      "~author 5\n~name &1Theocritus& Bucol.\n~work 1\n~title Idyllia\n~levels Idyll line\n"
+      "~[y 1 z 1 line 1]*)EN A)RXH=|\n~[line 2]LOGOS\n"
+      "~work 2\n~title $*)EPIGRA/MMATA\n~levels Epigram line\n~[z 1 line 1]A)/NQRWPOS");
+  const authorfile::AuthorEntry other{5, "&1Pseudo-Theocritus", {}, ""};
+  const authorfile::Bytes twice = authorfile::id_table(
+      files.author, {{1, "Idyllia", {"Idyll", "line"}, 0, {}},
+                     {1, "Carmina", {"Liber", "Carmen", "versus"}, 0, {}},
+                     {2, "$*)EPIGRA/MMATA", {"Epigram", "line"}, 0, {}}});
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path here = fs::current_path();
+    fs::create_directory(std::to_string(&c - cases));
+    fs::current_path(std::to_string(&c - cases));
+    fs::create_directories(fs::path(c.prefix).parent_path());
+    fs::create_directory("out");
+    write_file(c.prefix + "tlg0005.txt", files.text);
+    write_file(c.id_table, c.listed_twice ? twice : files.id_table);
+    write_file(c.author_table, authorfile::author_table(c.listed_twice ? std::vector{files.author, other}
+                                                                         : std::vector{files.author}));
+    for (const std::string format_name : {"rtf", "html", "text", "tsv", "tei"}) {
+      SCOPED_TRACE(format_name);
+      const Format format = *format_named(format_name);
+      std::ofstream("scrivel.cfg") << c.prefix << "\n" << format_name << "\n";
+      DiskFiles disk;
+      std::ostringstream messages;
+      for (const char* work : {"1", "2"})
+        ASSERT_EQ(scrivel::run({"scrivel", "5", work}, disk, messages), 0) << messages.str();
+      const Ran converted = run({"convert", "--format", format_name, "--out", "out", "5"});
+      ASSERT_EQ(converted.status, 0) << converted.err;
+      for (const int work : {1, 2}) {
+        const std::string name = document_name(format, 5, work);
+        EXPECT_EQ(read_file(name), read_file("out/" + name)) << name;
+      }
+      if (format == Format::tei) {  // the tables were found, and their first entries used
+        EXPECT_NE(read_file("sv5_1.xml").find("<title>Idyllia</title><author>Theocritus Bucol.</author>"),
+                  std::string::npos);
+      }
+    }
+    fs::current_path(here);
+  }
 }
 
 }  // namespace

@@ -113,14 +113,14 @@ TEST(TeiEdition, ReadsItsNamesFromTheTablesInEitherCase) {
     MemoryFiles corpus;
     corpus.inputs["corpus/TLG0012.IDT"] = id_table;
     if (with_author_table) corpus.inputs["corpus/authtab.dir"] = to_string(authorfile::author_table({files.author}));
-    const WorkNames first = names_in_corpus(corpus, "corpus/", 12, 1);
+    const WorkNames first = Catalogue(corpus, "corpus/").names(12, 1);
     EXPECT_EQ(first.author, with_author_table ? "Homerus Epic." : "");
     EXPECT_EQ(first.title, "Ἰλιάς");
     EXPECT_EQ(first.levels, (std::array<std::string, level_count>{"", "", "book", "line"}));
-    EXPECT_EQ(names_in_corpus(corpus, "corpus/", 12, 2).title, "");
+    EXPECT_EQ(Catalogue(corpus, "corpus/").names(12, 2).title, "");
   }
   MemoryFiles empty;
-  EXPECT_EQ(names_in_corpus(empty, "corpus/", 12, 1).author, "");
+  EXPECT_EQ(Catalogue(empty, "corpus/").names(12, 1).author, "");
 }
 
 }  // namespace

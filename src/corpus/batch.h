@@ -9,7 +9,7 @@
 
 #include "corpus/corpus.h"
 #include "corpus/options.h"
-#include "edition.h"
+#include "catalogue.h"
 #include "output/format.h"
 
 namespace scrivel::corpus {

@@ -5,6 +5,7 @@
 #include "input/config.h"
 #include "output/passage.h"
 #include "output/xml.h"
+#include "profile.h"
 
 namespace scrivel::corpus::capitains {
 namespace fs = std::filesystem;
@@ -15,8 +16,14 @@ fs::path work_directory(const fs::path& out, int author, int work) {
   return author_directory(out, author) / work_name(work);
 }
 
+namespace {
+// The name of scrivel's edition of a work in the language of its texts.
+std::string edition_name() { return "scrivel-" + std::string(profile::language) + "1"; }
+}  // namespace
+
 fs::path edition_path(const fs::path& out, int author, int work) {
-  return work_directory(out, author, work) / (text_group_name(author) + "." + work_name(work) + ".scrivel-grc1.xml");
+  const std::string name = text_group_name(author) + "." + work_name(work) + "." + edition_name() + ".xml";
+  return work_directory(out, author, work) / name;
 }
 
 fs::path metadata_path(const fs::path& directory) { return directory / "__cts__.xml"; }
@@ -32,15 +39,16 @@ std::string work_metadata(int author, int work, const WorkNames& names) {
   const std::string urn = work_urn(author, work);
   const std::string title = xml_escaped(title_of(names, author, work));
   char source[96];
-  std::snprintf(source, sizeof source, "TLG author file %s, work %03d, converted by scrivel %s.",
-                author_file_name(author).c_str(), work, SCRIVEL_VERSION);
+  std::snprintf(source, sizeof source, "TLG author file %s, work %03d, converted by scrivel %.*s.",
+                author_file_name(author).c_str(), work, static_cast<int>(profile::version.size()),
+                profile::version.data());
   return "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"" + group_urn + "\" urn=\"" + urn +
-         "\" xml:lang=\"grc\">\n"
+         "\" xml:lang=\"" + std::string(profile::language) + "\">\n"
          "  <ti:title xml:lang=\"lat\">" +
          title +
          "</ti:title>\n"
          "  <ti:edition urn=\"" +
-         urn + ".scrivel-grc1\" workUrn=\"" + urn +
+         urn + "." + edition_name() + "\" workUrn=\"" + urn +
          "\">\n"
          "    <ti:label xml:lang=\"lat\">" +
          title +

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "edition.h"
+#include "catalogue.h"
 
 // The CapiTainS layout, which the CTS tools read: under DIR/data, a
 // directory per author (the CTS text group, tlgAAAA) and in it one per work

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -18,13 +17,15 @@
 #include <thread>
 #include <utility>
 
+#include "catalogue.h"
 #include "corpus/batch.h"
-#include "corpus/catalogue.h"
 #include "corpus/options.h"
+#include "corpus/records.h"
 #include "files.h"
 #include "input/byte_source.h"
 #include "input/config.h"
 #include "input/work_list.h"
+#include "profile.h"
 #include "scrivel.h"
 
 namespace scrivel::corpus {
@@ -33,7 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int usage_status = 2;
-constexpr const char* version = SCRIVEL_VERSION;
 
 constexpr const char* help =
     "scrivel-corpus: lists and converts the works of TLG author files, many at once.\n"
@@ -117,9 +117,11 @@ struct Settings {
   std::string path_of(int author) const { return prefix + author_file_name(author); }
   // The directory that holds the author files: the prefix up to its last "/".
   fs::path directory() const {
-    const std::size_t slash = prefix.rfind('/');
-    return slash == std::string::npos ? fs::path(".") : fs::path(prefix.substr(0, slash + 1));
+    const std::string directory = split_prefix(prefix).directory;
+    return directory.empty() ? fs::path(".") : fs::path(directory);
   }
+  // What the author files' names start with in it.
+  std::string name_start() const { return split_prefix(prefix).name_start; }
 };
 
 // Fails with a message and a status, before any work is done.
@@ -176,20 +178,22 @@ Settings settings_of(const Options& options) {
 // that names no author would otherwise do nothing and pass.
 std::vector<int> authors_in(const Settings& settings) {
   const fs::path directory = settings.directory();
-  const std::string start = settings.prefix.substr(settings.prefix.rfind('/') + 1) + "tlg";
+  const std::string start = settings.name_start();
+  constexpr std::string_view extension = ".txt";
   std::vector<int> authors;
   std::error_code error;
   for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
-    if (name.size() != start.size() + 8 || !name.starts_with(start) || !name.ends_with(".txt")) continue;
-    const char* digits = name.data() + start.size();
-    int author = 0;
-    if (!std::all_of(digits, digits + 4, [](char c) { return c >= '0' && c <= '9'; })) continue;
-    std::from_chars(digits, digits + 4, author);
-    authors.push_back(author);
+    if (name.size() < start.size() + extension.size() || !name.starts_with(start) || !name.ends_with(extension))
+      continue;
+    // In lower case, as scrivel opens it.
+    const std::string_view stem(name.data() + start.size(), name.size() - start.size() - extension.size());
+    if (const std::optional<int> author = author_number_of(stem, NameCase::lower)) authors.push_back(*author);
   }
   if (error) throw Refusal{1, "cannot read the corpus directory " + directory.string() + ": " + error.message()};
-  if (authors.empty()) throw Refusal{1, "no author files " + start + "NNNN.txt in " + directory.string()};
+  if (authors.empty())
+    throw Refusal{1, "no author files " + start + std::string(profile::file_prefix) + "NNNN.txt in " +
+                         directory.string()};
   std::sort(authors.begin(), authors.end());
   return authors;
 }
@@ -264,7 +268,12 @@ std::string errors_of(const std::string& path, bool empty, const WorkList& list)
   return "scrivel-corpus: " + path + ": " + (empty ? "the file is empty: " : "") + list.errors;
 }
 
-std::string prefix_tail(const Settings& settings) { return settings.prefix.substr(settings.prefix.rfind('/') + 1); }
+// The corpus's tables, read from the disk; a damaged one is named on `err`.
+Catalogue catalogue_of(const Settings& settings, DiskFiles& files, std::ostream& err) {
+  return Catalogue(files, settings.prefix, [&err](const std::string& path, const TableFault& fault) {
+    err << "scrivel-corpus: " << path << ": offset " << fault.offset << ": " << fault.what << "\n";
+  });
+}
 
 // Calls `each` with every author file that a listing covers, once each,
 // and the file's bytes; names a file that cannot be read. Returns the
@@ -294,7 +303,8 @@ int for_each_author_file(const Options& options, const Settings& settings, Conso
 // Each work of each author file named, with what the corpus's tables say
 // of it, in tab-separated lines or in JSON lines.
 int list_command(const Options& options, const Settings& settings, Console& console) {
-  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  DiskFiles files;
+  Catalogue catalogue = catalogue_of(settings, files, console.err);
   if (!options.json) console.out << list_header;
   return for_each_author_file(options, settings, console,
                               [&](int author, const std::string& path, std::string_view bytes) {
@@ -311,7 +321,8 @@ int list_command(const Options& options, const Settings& settings, Console& cons
 
 // Each author file named, with its name in the author table and the number of its works.
 int authors_command(const Options& options, const Settings& settings, Console& console) {
-  const Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
+  DiskFiles files;
+  const Catalogue catalogue = catalogue_of(settings, files, console.err);
   if (!options.json) console.out << authors_header;
   return for_each_author_file(options, settings, console, [&](int author, const std::string&, std::string_view bytes) {
     const AuthorRecord record = author_record_of(author, list_works(bytes).works.size(), catalogue);
@@ -363,12 +374,9 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
 
 // What the corpus's tables name of each work, which its TEI edition gives.
 void name_works(std::vector<Job>& jobs, const Settings& settings, Console& console) {
-  Catalogue catalogue(settings.directory(), prefix_tail(settings), console.err);
-  for (Job& job : jobs) {
-    const std::map<int, IdWork>& works = catalogue.works_of(job.author);
-    const auto work = works.find(job.work);
-    job.names = names_of(catalogue.entry(job.author), work == works.end() ? nullptr : &work->second);
-  }
+  DiskFiles files;
+  Catalogue catalogue = catalogue_of(settings, files, console.err);
+  for (Job& job : jobs) job.names = catalogue.names(job.author, job.work);
 }
 
 int convert_command(const Options& options, const Settings& settings, Console& console) {
@@ -404,7 +412,7 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
   switch (options->command) {
     case Options::Command::help: console.out << help; return output_failed(console) ? 1 : 0;
     case Options::Command::version:
-      console.out << "scrivel-corpus " << version << "\n";
+      console.out << "scrivel-corpus " << profile::version << "\n";
       return output_failed(console) ? 1 : 0;
     default: break;
   }

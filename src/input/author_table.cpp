@@ -1,7 +1,5 @@
 #include "input/author_table.h"
 
-#include <cctype>
-
 #include "byte.h"
 
 namespace scrivel {
@@ -93,17 +91,5 @@ class AuthorTableReader {
 }  // namespace
 
 AuthorTable read_author_table(std::string_view table) { return AuthorTableReader(table).read(); }
-
-std::optional<int> author_number_of(std::string_view file_name) {
-  if (file_name.size() != 7) return std::nullopt;
-  for (std::size_t i = 0; i < 3; ++i)
-    if (std::tolower(static_cast<unsigned char>(file_name[i])) != "tlg"[i]) return std::nullopt;
-  int number = 0;
-  for (const char ch : file_name.substr(3)) {
-    if (ch < '0' || ch > '9') return std::nullopt;
-    number = number * 10 + (ch - '0');
-  }
-  return number;
-}
 
 }  // namespace scrivel

@@ -27,7 +27,4 @@ struct AuthorTable {
 // over, and `*END` ends the table.
 AuthorTable read_author_table(std::string_view table);
 
-// The author a file name stands for: TLG and four digits, in any case.
-std::optional<int> author_number_of(std::string_view file_name);
-
 }  // namespace scrivel

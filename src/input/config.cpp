@@ -5,8 +5,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "profile.h"
+
 namespace scrivel {
 namespace {
+
+constexpr int author_digits = 4;
 
 // Hands out the lines of a text one at a time, each with its line feed.
 class LineReader {
@@ -62,15 +66,42 @@ Config read_config(FileSystem& files, Messages& messages) {
   return config;
 }
 
-std::string author_file_name(int author) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%4.4d.txt", author);
+namespace {
+
+// An author's file of the corpus with the extension given.
+std::string corpus_file_name(int author, const char* extension) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%.*s%.*d%s", static_cast<int>(profile::file_prefix.size()),
+                profile::file_prefix.data(), author_digits, author, extension);
   return name;
 }
 
-std::string id_table_file_name(int author) {
-  std::string name = author_file_name(author);
-  return name.replace(name.size() - 4, 4, ".idt");
+}  // namespace
+
+std::string author_file_name(int author) { return corpus_file_name(author, ".txt"); }
+
+std::string id_table_file_name(int author) { return corpus_file_name(author, ".idt"); }
+
+std::optional<int> author_number_of(std::string_view name, NameCase name_case) {
+  const std::string_view prefix = profile::file_prefix;
+  if (name.size() != prefix.size() + author_digits) return std::nullopt;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char ch = name[i];
+    const char letter = name_case == NameCase::any ? static_cast<char>(std::tolower(static_cast<unsigned char>(ch))) : ch;
+    if (letter != prefix[i]) return std::nullopt;
+  }
+  int number = 0;
+  for (const char ch : name.substr(prefix.size())) {
+    if (ch < '0' || ch > '9') return std::nullopt;
+    number = number * 10 + (ch - '0');
+  }
+  return number;
+}
+
+CorpusPrefix split_prefix(std::string_view prefix) {
+  const std::size_t slash = prefix.rfind('/');
+  const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+  return {std::string(prefix.substr(0, start)), std::string(prefix.substr(start))};
 }
 
 int leading_number(std::string_view text) {

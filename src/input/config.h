@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,26 @@ Config read_config(FileSystem& files, Messages& messages);
 // table beside it, tlgNNNN.idt.
 std::string author_file_name(int author);
 std::string id_table_file_name(int author);
+
+// The case that the "tlg" of a name may take: lower only, as scrivel writes
+// an author file's name, so that a listing of the author files holds those
+// that scrivel can open on a disk that tells case apart; or any, as the
+// author table writes its TLG0005 for a file that a copy names tlg0005.txt.
+enum class NameCase { lower, any };
+
+// The author that a name stands for when it is "tlg" and four digits, the
+// whole of it: tlg0005 is 5.
+std::optional<int> author_number_of(std::string_view name, NameCase name_case);
+
+// The configured prefix of the author files, split after its last "/": the
+// directory that holds the author files and the corpus's tables ("" the
+// current one, else ending in "/"), and what every author file's name
+// there starts with before "tlg" (mostly nothing).
+struct CorpusPrefix {
+  std::string directory;
+  std::string name_start;
+};
+CorpusPrefix split_prefix(std::string_view prefix);
 
 // The leading decimal number of a command-line argument, as atoi reads it:
 // leading blanks and a sign are accepted, the rest is ignored, no digits give

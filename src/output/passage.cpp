@@ -37,14 +37,16 @@ char* put_encoded(char* out, const CiteLevel& level) {
 }  // namespace
 
 std::string text_group_name(int author) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%04d", author);
+  char name[32];
+  std::snprintf(name, sizeof name, "%.*s%04d", static_cast<int>(profile::file_prefix.size()),
+                profile::file_prefix.data(), author);
   return name;
 }
 
 std::string work_name(int work) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%03d", work);
+  char name[32];
+  std::snprintf(name, sizeof name, "%.*s%03d", static_cast<int>(profile::file_prefix.size()),
+                profile::file_prefix.data(), work);
   return name;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
@@ -8,12 +9,25 @@
 
 #include "output/citation.h"
 #include "output/reference.h"
+#include "profile.h"
 
 namespace scrivel {
 
+namespace detail {
+// "urn:cts:", the corpus's namespace and ":", spelled out once at compile time.
+constexpr std::string_view urn_start = "urn:cts:";
+constexpr auto urn_namespace_text = [] {
+  std::array<char, urn_start.size() + profile::cts_namespace.size() + 1> text{};
+  auto end = std::copy(urn_start.begin(), urn_start.end(), text.begin());
+  end = std::copy(profile::cts_namespace.begin(), profile::cts_namespace.end(), end);
+  *end = ':';
+  return text;
+}();
+}  // namespace detail
+
 // The CTS names of an author (the text group, tlg0012) and of a work
 // (tlg001), and the URN of a work, urn:cts:greekLit:tlg0012.tlg001.
-inline constexpr std::string_view urn_namespace = "urn:cts:greekLit:";
+inline constexpr std::string_view urn_namespace{detail::urn_namespace_text.data(), detail::urn_namespace_text.size()};
 std::string text_group_name(int author);
 std::string work_name(int work);
 std::string work_urn(int author, int work);
