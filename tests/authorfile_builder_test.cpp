@@ -97,8 +97,10 @@ TEST(AuthorFileLayout, PlacesUnitsAndWorkHeadersByTheRoomLeft) {
   EXPECT_EQ(authorfile::build("~author 12\n~work 1\n~[line 2]MH\n"), small);
 }
 
+// The tables' lines leave the author file as it is.
 TEST(AuthorFileSource, BuildsWhatTheBuilderBuilds) {
-  EXPECT_EQ(authorfile::build("~# a comment\n~author 12\n\n~work 1\r\n~[z 1 line 1]MH\n  \n~block\n~work 2\nA\n"),
+  EXPECT_EQ(authorfile::build("~# a comment\n~author 12\n~name N\n\n~work 1\r\n~title T\n~levels a b\n~outoforder\n"
+                              "~[z 1 line 1]MH\n  \n~block\n~work 2\nA\n"),
             Builder(12).work(1).unit("~[z 1 line 1]MH").block().work(2).unit("A").finish());
 }
 
