@@ -74,6 +74,7 @@ TEST(AuthorFileLayout, PlacesUnitsAndWorkHeadersByTheRoomLeft) {
       {"w1 8000 w2 172 10", {{8178, 1}, {10, 2}}},  // a work header inline with its first unit
       {"w1 8000 w2 173 10", {{8000, 1}, {183, 2}}},  // or at the next block with it
       {"w1 10 w2 w3 10 w4", {{38, 1}}},
+      {"w1 10 b 10", {{10, 1}, {10, 1}}},
       {"w1 10 b w2 10", {{10, 1}, {10, 2}}},
       {"w1 10 20000", {{10, 1}, {8178, 1}, {8178, 1}, {3644, 1}}},  // an oversized unit, cut
       {"w7 8000 w305 10 b 10 b w999 10", {{8016, 7}, {10, 305}, {10, 999}}},
