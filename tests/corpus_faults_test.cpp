@@ -263,34 +263,26 @@ TEST_F(CorpusFaults, ALogWithoutRoomFailsTheWork) {
 constexpr std::size_t batch_works = 32;
 constexpr std::size_t batch_work_size = 4 << 20;
 
-TEST_F(CorpusFaults, CtrlCFinishesTheWorksUnderWayThenExitsWith130) {
+// Ctrl-C finishes the works under way, then exits with 130; a batch killed
+// outright leaves what it was writing under temporary names only.
+TEST_F(CorpusFaults, AStoppedOrKilledBatchLeavesNoPartialDocumentUnderItsName) {
   add_author(author_file(static_cast<int>(batch_works), batch_work_size));
-  const auto program = start("out", 2);
-  ASSERT_TRUE(program->spawned());
-  ASSERT_TRUE(first_document_in("out", *program)) << "the batch ended before a signal could stop it:\n"
+  for (const int signal : {SIGINT, SIGKILL}) {
+    SCOPED_TRACE(signal);
+    const std::string out = "out" + std::to_string(signal);
+    const auto program = start(out, 2);
+    ASSERT_TRUE(program->spawned());
+    ASSERT_TRUE(first_document_in(out, *program)) << "the batch ended before a signal could stop it:\n"
                                                   << read_file("err.txt");
-  program->signal(SIGINT);
-  EXPECT_EQ(program->wait(), 130);
-  const std::set<std::string> documents = documents_in("out");
-  EXPECT_LT(documents.size(), batch_works) << "the signal came too late to stop the batch";
-  expect_whole("out", author_data_);
-  EXPECT_NE(read_file("err.txt").find("scrivel-corpus: stopped; "), std::string::npos) << read_file("err.txt");
-  EXPECT_EQ(temporaries_in("out"), std::set<std::string>{});
+    program->signal(signal);
+    EXPECT_EQ(program->wait(), 128 + signal);
+    EXPECT_LT(documents_in(out).size(), batch_works) << "the signal came too late to stop the batch";
+    expect_whole(out, author_data_);
+    if (signal != SIGINT) continue;
+    EXPECT_NE(read_file("err.txt").find("scrivel-corpus: stopped; "), std::string::npos) << read_file("err.txt");
+    EXPECT_EQ(temporaries_in(out), std::set<std::string>{});
+  }
 }
-
-// A killed batch leaves what it was writing under temporary names only.
-TEST_F(CorpusFaults, AKilledBatchLeavesNoPartialDocumentUnderItsName) {
-  add_author(author_file(static_cast<int>(batch_works), batch_work_size));
-  const auto program = start("out", 2);
-  ASSERT_TRUE(program->spawned());
-  ASSERT_TRUE(first_document_in("out", *program)) << "the batch ended before it could be killed:\n"
-                                                  << read_file("err.txt");
-  program->signal(SIGKILL);
-  EXPECT_EQ(program->wait(), 128 + SIGKILL);
-  EXPECT_LT(documents_in("out").size(), batch_works) << "the batch was done before it was killed";
-  expect_whole("out", author_data_);
-}
-
 
 // Every command checks that its output was written: a list cut short by a
 // full disk fails, and says why, instead of passing for a whole one.
@@ -305,7 +297,6 @@ TEST_F(CorpusFaults, OutputThatCannotBeWrittenFailsTheCommand) {
     EXPECT_EQ(read_file("err.txt"), "scrivel-corpus: cannot write to standard output: No space left on device\n");
   }
 }
-
 
 // Threads that cannot be made cost speed, not the batch: under a limit of
 // one process, every work is converted on the program's own thread.

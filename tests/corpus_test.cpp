@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -121,25 +122,39 @@ TEST_F(Corpus, AWorksDataEndAtTheEndCodeWhateverPadsItsBlock) {
   }
 }
 
+// Every work, in each format and normalization, as scrivel's conversion
+// writes it, with its log.
 TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {
   const Bytes first = three_kinds_of_start();
-  const Bytes second = Builder(12).work(1).unit("~[z 1]*MH=NIN").work(3).unit("%99 LOGOS").finish();
+  const Bytes second =
+      Builder(12).work(1).unit("~[z 1]*MH=NIN").work(3).unit("~[z 1 line 1]A)/EIDE: TI/;~[80]*I/+ %99").finish();
   add_author(7, first);
   add_author(12, second);
-  const Outcome batch = run({"convert", "--corpus", "corpus/", "--format", "rtf", "--out", "out", "--jobs", "3"});
-  EXPECT_EQ(batch.status, 0) << batch.err;
-  EXPECT_TRUE(batch.err.starts_with("scrivel-corpus: 6 works converted, 2 with warnings, 0 failed")) << batch.err;
-  const std::set<std::string> expected = {"sv7_1.rtf",  "sv7_1.log",  "sv7_2.rtf",  "sv7_2.log",
-                                          "sv7_3.rtf",  "sv7_3.log",  "sv7_4.rtf",  "sv7_4.log",
-                                          "sv12_1.rtf", "sv12_1.log", "sv12_3.rtf", "sv12_3.log"};
-  EXPECT_EQ(files_in("out"), expected);
-  for (const auto& [author, work, file] :
-       std::vector<std::tuple<int, int, Bytes>>{{7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
-    const std::string stem = "out/sv" + std::to_string(author) + "_" + std::to_string(work);
-    const Conversion alone = scrivel::convert(
-        to_string(file), {author, work, Format::rtf, Normalization::none, "corpus/" + tlg_name(author), {}, {}});
-    EXPECT_EQ(read_file(stem + ".rtf"), alone.document) << stem;
-    EXPECT_EQ(read_file(stem + ".log"), alone.messages) << stem;
+  const std::tuple<std::vector<std::string>, Format, Normalization> cases[] = {
+      {{"--format", "rtf", "--jobs", "3"}, Format::rtf, Normalization::none},
+      {{"--format", "html", "--normalize", "nfc"}, Format::html, Normalization::nfc},
+      {{"--format", "text"}, Format::text, Normalization::nfc},
+      {{"--format", "tsv"}, Format::tsv, Normalization::nfc},
+      {{"--format", "tsv", "--normalize", "none"}, Format::tsv, Normalization::none},
+  };
+  for (const auto& [options, format, normalization] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(options));
+    fs::remove_all("out");
+    fs::create_directory("out");
+    std::vector<std::string> args = {"convert", "--corpus", "corpus/", "--out", "out"};
+    args.insert(args.end(), options.begin(), options.end());
+    const Outcome batch = run(args);
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    EXPECT_TRUE(batch.err.starts_with("scrivel-corpus: 6 works converted, 2 with warnings, 0 failed")) << batch.err;
+    EXPECT_EQ(files_in("out").size(), 12u);
+    for (const auto& [author, work, file] :
+         std::vector<std::tuple<int, int, Bytes>>{{7, 1, first}, {7, 3, first}, {7, 4, first}, {12, 3, second}}) {
+      const std::string stem = "out/sv" + std::to_string(author) + "_" + std::to_string(work);
+      const Conversion alone = scrivel::convert(
+          to_string(file), {author, work, format, normalization, "corpus/" + tlg_name(author), {}, {}});
+      EXPECT_EQ(read_file(stem + std::string(extension_of(format))), alone.document) << stem;
+      EXPECT_EQ(read_file(stem + ".log"), alone.messages) << stem;
+    }
   }
 }
 
@@ -166,46 +181,15 @@ TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.rtf", "sv1_1.log", "sv5_1.log", "sv1_9.log"}));
 }
 
-// A re-run in which a work fails leaves no document of an earlier run under
-// its name, and says that it removed it.
-TEST_F(Corpus, AFailedWorkLeavesNoEarlierDocument) {
-  const Bytes whole = Builder(1).work(1).unit("~[z 1]" + std::string(300, 'A')).finish();
-  add_author(1, whole);
-  ASSERT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1"}).status, 0);
-  ASSERT_TRUE(fs::exists("out/sv1_1.html"));
-  add_author(1, Bytes(whole.begin(), whole.begin() + 200));
-  const Outcome again = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1"});
-  EXPECT_EQ(again.status, 1);
-  EXPECT_NE(again.err.find("work 1 failed: Error 004: unexpected end of file, offset:C7; removed the earlier "
-                           "out/sv1_1.html\n"),
-            std::string::npos)
-      << again.err;
-  EXPECT_EQ(files_in("out"), std::set<std::string>{"sv1_1.log"});
-}
-
-// The CapiTainS layout of the bundled sample, whose corpus has no tables:
-// each work's edition is the document scrivel writes, beside the
-// __cts__.xml that names it by number; the logs stay in the out directory.
+// The CapiTainS layout of the bundled sample: each work's edition is the
+// document scrivel writes, beside its __cts__.xml (held to the list by
+// tests/tei/check_tei.py); the logs stay in the out directory.
 TEST_F(Corpus, ConvertsTheSampleIntoACapitainsTree) {
   const Outcome batch = run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--layout", "capitains",
                              "--out", "out"});
   ASSERT_EQ(batch.status, 0) << batch.err;
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"data", "sv12_1.log", "sv12_2.log"}));
   EXPECT_EQ(files_in("out/data/tlg0012"), (std::set<std::string>{"__cts__.xml", "tlg001", "tlg002"}));
-  EXPECT_EQ(read_file("out/data/tlg0012/__cts__.xml"),
-            "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"urn:cts:greekLit:tlg0012\">"
-            "<ti:groupname xml:lang=\"lat\">tlg0012</ti:groupname></ti:textgroup>\n");
-  EXPECT_EQ(read_file("out/data/tlg0012/tlg002/__cts__.xml"),
-            "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"urn:cts:greekLit:tlg0012\" "
-            "urn=\"urn:cts:greekLit:tlg0012.tlg002\" xml:lang=\"grc\">\n"
-            "  <ti:title xml:lang=\"lat\">tlg0012.tlg002</ti:title>\n"
-            "  <ti:edition urn=\"urn:cts:greekLit:tlg0012.tlg002.scrivel-grc1\" "
-            "workUrn=\"urn:cts:greekLit:tlg0012.tlg002\">\n"
-            "    <ti:label xml:lang=\"lat\">tlg0012.tlg002</ti:label>\n"
-            "    <ti:description xml:lang=\"eng\">TLG author file tlg0012.txt, work 002, converted by scrivel "
-            "4.0.</ti:description>\n"
-            "  </ti:edition>\n"
-            "</ti:work>\n");
   for (const int work : {1, 2}) {
     const std::string folder = "out/data/tlg0012/tlg00" + std::to_string(work) + "/";
     EXPECT_EQ(files_in(folder), (std::set<std::string>{"__cts__.xml", "tlg0012.tlg00" + std::to_string(work) +
@@ -233,26 +217,37 @@ TEST_F(Corpus, NamesTheTreeAndItsEditionsAfterTheTables) {
   EXPECT_NE(edition.find("<div type=\"textpart\" subtype=\"Idyll\" n=\"1\">"), std::string::npos) << edition;
 }
 
-// A work that fails takes its edition, its __cts__.xml and its folder out of
-// the tree; an author left without works loses theirs.
-TEST_F(Corpus, AFailedWorkLeavesNothingOfItInTheTree) {
+// A re-run in which a work fails leaves no document of an earlier run under
+// its name, and says that it removed it; in the CapiTainS tree, it takes its
+// __cts__.xml and its folder out too, and an author left without works theirs.
+TEST_F(Corpus, AFailedWorkLeavesNoEarlierDocument) {
   const Bytes whole = Builder(1).work(1).unit("~[z 1]" + std::string(300, 'A')).finish();
-  add_author(1, whole);
-  const std::vector<std::string> convert = {"convert", "--corpus", "corpus", "--format", "tei", "--layout",
-                                            "capitains", "--out", "out"};
-  ASSERT_EQ(run(convert).status, 0);
-  ASSERT_EQ(files_in("out/data/tlg0001/tlg001"),
-            (std::set<std::string>{"__cts__.xml", "tlg0001.tlg001.scrivel-grc1.xml"}));
-  add_author(1, Bytes(whole.begin(), whole.begin() + 200));
-  const Outcome again = run(convert);
-  EXPECT_EQ(again.status, 1);
-  EXPECT_NE(again.err.find("work 1 failed: Error 004: unexpected end of file, offset:C7; removed the earlier "
-                           "out/data/tlg0001/tlg001/tlg0001.tlg001.scrivel-grc1.xml; removed the earlier "
-                           "out/data/tlg0001/tlg001/__cts__.xml\n"),
-            std::string::npos)
-      << again.err;
+  const std::string tree = "out/data/tlg0001/tlg001/";
+  const struct {
+    std::vector<std::string> options;
+    std::string removed;
+    std::set<std::string> left;
+  } cases[] = {
+      {{"--format", "html"}, "out/sv1_1.html", {"sv1_1.log"}},
+      {{"--format", "tei", "--layout", "capitains"},
+       tree + "tlg0001.tlg001.scrivel-grc1.xml; removed the earlier " + tree + "__cts__.xml",
+       {"data", "sv1_1.log"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"convert", "--corpus", "corpus", "--out", "out"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    add_author(1, whole);
+    ASSERT_EQ(run(args).status, 0);
+    add_author(1, Bytes(whole.begin(), whole.begin() + 200));
+    const Outcome again = run(args);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("work 1 failed: Error 004: unexpected end of file, offset:C7; removed the earlier " +
+                             c.removed + "\n"),
+              std::string::npos)
+        << again.err;
+    EXPECT_EQ(files_in("out"), c.left);
+  }
   EXPECT_EQ(files_in("out/data"), std::set<std::string>{});
-  EXPECT_EQ(files_in("out"), (std::set<std::string>{"data", "sv1_1.log"}));
 }
 
 // The log is part of a work's result: a work whose log cannot be written
@@ -300,18 +295,31 @@ TEST_F(Corpus, AnAuthorFileThatCannotBeReadIsNamedWithTheReason) {
 }
 
 // A run killed outright leaves its temporary files; the next run in the
-// same folder removes those of processes that are gone, and says so.
+// same folder removes those of processes that are gone, and says so. Those
+// of live processes (this test's parent and two children of its own) stay,
+// in whatever order the sweep meets them among the others.
 TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemoved) {
   add_author(1, Builder(1).work(1).unit("A").finish());
-  write_file("out/.sv1_7.html.part999999999", "cut short");
-  write_file("out/.sv1_8.html.part" + std::to_string(::getppid()), "a run that is still going");
+  std::set<std::string> live = {".sv1_7.html.part" + std::to_string(::getppid())};
+  std::vector<pid_t> children;
+  for (int i = 0; i < 2; ++i) {
+    children.push_back(::fork());
+    if (children.back() == 0) {
+      ::pause();
+      ::_exit(0);
+    }
+    live.insert(".sv1_" + std::to_string(8 + i) + ".html.part" + std::to_string(children.back()));
+  }
+  for (const std::string& name : live) write_file("out/" + name, "a run that is still going");
+  for (int i = 0; i < 6; ++i) write_file("out/.sv2_" + std::to_string(i) + ".html.part99999999" + std::to_string(i), "");
   const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html"});
+  for (const pid_t child : children) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
   EXPECT_EQ(batch.status, 0);
   EXPECT_TRUE(batch.err.starts_with(
-      "scrivel-corpus: removed 1 temporary files that an earlier run stopped outright left in out\n"))
+      "scrivel-corpus: removed 6 temporary files that an earlier run stopped outright left in out\n"))
       << batch.err;
-  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.html", "sv1_1.log",
-                                                    ".sv1_8.html.part" + std::to_string(::getppid())}));
+  live.insert({"sv1_1.html", "sv1_1.log"});
+  EXPECT_EQ(files_in("out"), live);
 }
 
 TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemovedFromTheTree) {
@@ -360,37 +368,6 @@ TEST_F(Corpus, AStopBeforeTheFirstWorkStartsNone) {
   const Outcome stopped = run({"convert", "--corpus", "corpus", "--out", "out"}, SIGINT);
   EXPECT_EQ(stopped.status, 130);
   EXPECT_TRUE(files_in("out").empty());
-}
-
-// Every format, in its own normalization and in the other, as scrivel's
-// conversion writes it.
-TEST_F(Corpus, ConvertsIntoEachFormatAndNormalization) {
-  const Bytes file = Builder(3).work(1).unit("~[z 1 line 1]A)/EIDE: TI/;~[80]*I/+ %99").finish();
-  add_author(3, file);
-  struct Case {
-    std::vector<std::string> options;
-    Format format;
-    Normalization normalization;
-  };
-  const std::vector<Case> cases = {
-      {{"--format", "rtf"}, Format::rtf, Normalization::none},
-      {{"--format", "html", "--normalize", "nfc"}, Format::html, Normalization::nfc},
-      {{"--format", "text"}, Format::text, Normalization::nfc},
-      {{"--format", "tsv"}, Format::tsv, Normalization::nfc},
-      {{"--format", "tsv", "--normalize", "none"}, Format::tsv, Normalization::none},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.options));
-    std::vector<std::string> args = {"convert", "--corpus", "corpus", "--out", "out"};
-    args.insert(args.end(), c.options.begin(), c.options.end());
-    args.push_back("3");
-    const Outcome batch = run(args);
-    EXPECT_EQ(batch.status, 0) << batch.err;
-    const Conversion alone =
-        scrivel::convert(to_string(file), {3, 1, c.format, c.normalization, "corpus/" + tlg_name(3), {}, {}});
-    EXPECT_EQ(read_file("out/sv3_1" + std::string(extension_of(c.format))), alone.document);
-  }
-  EXPECT_NE(read_file("out/sv3_1.tsv"), read_file("out/sv3_1.txt"));
 }
 
 // The error that ended a work names its failure, not the first error of its log.
@@ -487,9 +464,6 @@ TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
     EXPECT_TRUE(r.err.starts_with("scrivel-corpus: ")) << r.err;
     EXPECT_NE(r.err.find("Usage: scrivel-corpus"), std::string::npos) << r.err;
   }
-  const Outcome version = run({"--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "scrivel-corpus 4.0\n");
   EXPECT_NE(run({"--help"}).out.find("Exit status"), std::string::npos);
 }
 

@@ -22,7 +22,7 @@ std::string hex(std::size_t value) {
   return text;
 }
 
-constexpr std::array<Format, 4> every_format = {Format::rtf, Format::html, Format::text, Format::tsv};
+constexpr std::array<Format, 5> every_format = {Format::rtf, Format::html, Format::text, Format::tsv, Format::tei};
 
 // A document of every format, each sound, and the messages, whatever the run reported.
 void expect_sound(const Bytes& file) {

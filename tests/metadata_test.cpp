@@ -65,7 +65,6 @@ TEST(Names, ReadAsPlainTextStartingInLatinType) {
   for (const auto& [name, plain] : cases) EXPECT_EQ(plain_text_of_name(name), plain) << name;
 }
 
-
 // An ID table: an author, a work with a title and two level names, the end.
 std::string small_id_table() {
   return from_hex("0100000000ef80b0b0b0b7ff1000054175746f72"
@@ -73,17 +72,6 @@ std::string small_id_table() {
                   "1101046265696e1100046c696e65"
                   "0300030891ff0a8b8187"
                   "00");
-}
-
-TEST(IdTable, ReadsAWholeTableWithoutFault) {
-  const IdTable table = read_id_table(small_id_table());
-  EXPECT_FALSE(table.fault);
-  EXPECT_EQ(table.author, "0007");
-  EXPECT_EQ(table.author_name, "Autor");
-  ASSERT_EQ(table.works.size(), 1u);
-  EXPECT_EQ(table.works[0].block, 3);
-  EXPECT_EQ(table.works[0].title, "Titul");
-  EXPECT_EQ(table.works[0].level_names, (std::array<std::string, 4>{"", "", "bein", "line"}));
 }
 
 // Each damage is named once, where it stands, and what came before it is kept.
@@ -122,18 +110,6 @@ TEST(IdTable, NamesTheFirstDamageAndKeepsWhatCameBefore) {
 // Two authors, the first of odd length with its padding, a library heading first.
 std::string small_author_table() {
   return "*TLG\0\0\0\x44"s + "TLG0007 Autor\x80Syn.\x83Greek\xff\xff" + "TLG0012 $*(/OMHROS& Epic.\xff" + "*END\0\0\0\0"s;
-}
-
-TEST(AuthorTable, ReadsEntriesFieldsAndPadding) {
-  const AuthorTable table = read_author_table(small_author_table());
-  EXPECT_FALSE(table.fault);
-  ASSERT_EQ(table.entries.size(), 2u);
-  EXPECT_EQ(table.entries[0].file_name, "TLG0007");
-  EXPECT_EQ(table.entries[0].name, "Autor");
-  EXPECT_EQ(table.entries[0].synonyms, std::vector<std::string>{"Syn."});
-  EXPECT_EQ(table.entries[0].language, "Greek");
-  EXPECT_EQ(plain_text_of_name(table.entries[1].name), "Ὅμηρος Epic.");
-  EXPECT_EQ(author_number_of(table.entries[1].file_name, NameCase::any), 12);
 }
 
 TEST(AuthorTable, NamesTheFirstDamage) {

@@ -34,47 +34,35 @@ Outcome run_with(std::vector<std::string> args, std::map<std::string, std::strin
   return r;
 }
 
-TEST(CommandLine, WantsExactlyTwoArguments) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"1"}, {"1", "1", "1"}}) {
-    const Outcome r = run_with(args, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", one_work}});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.messages, "Usage: scrivel <author_number> <work_number>\n");
-  }
-}
-
-TEST(CommandLine, TakesTheLeadingNumberOfEachArgument) {
-  struct Case {
-    std::string author;
-    std::string path;
+// Runs that end before any document, with status 1 and one message.
+TEST(CommandLine, RefusesWhatItCannotRun) {
+  const std::string usage = "Usage: scrivel <author_number> <work_number>\n";
+  const std::map<std::string, std::string> html = {{"scrivel.cfg", "\nhtml\n"}, {"tlg0001.txt", one_work}};
+  const struct {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> inputs;
+    std::string messages;
+  } cases[] = {
+      {{}, html, usage},
+      {{"1"}, html, usage},
+      {{"1", "1", "1"}, html, usage},
+      {{" +12abc", "3"}, html, "Cannot open file: tlg0012.txt\n"},  // the leading number of each argument
+      {{"abc", "3"}, html, "Cannot open file: tlg0000.txt\n"},
+      {{"9999", "3"}, html, "Cannot open file: tlg9999.txt\n"},
+      {{"10000", "1"}, {}, "Author number out of range (0-9999): 10000\n"},
+      {{"-1", "1"}, {}, "Author number out of range (0-9999): -1\n"},
+      {{"99999999999999", "1"}, {}, "Author number out of range (0-9999): 2147483647\n"},
+      {{"1", "1"}, {{"tlg0001.txt", one_work}}, "Cannot open cfg file\n"},
+      {{"1", "1"}, {{"scrivel.cfg", ""}, {"tlg0001.txt", one_work}}, "error reading 'cfg' file\n"},
+      {{"1", "1"}, {{"scrivel.cfg", "# corpus\n#format\n"}, {"tlg0001.txt", one_work}}, "error reading 'cfg' file\n"},
+      // The directory line as it stands: no separator added, blanks and '#' kept.
+      {{"12", "1"}, {{"scrivel.cfg", "corpus\nhtml\n"}}, "Cannot open file: corpustlg0012.txt\n"},
+      {{"1", "1"}, {{"scrivel.cfg", " #x/\nhtml\n"}}, "Cannot open file:  #x/tlg0001.txt\n"},
   };
-  for (const Case& c : std::vector<Case>{{"12", "tlg0012.txt"},
-                                         {" +12abc", "tlg0012.txt"},
-                                         {"abc", "tlg0000.txt"},
-                                         {"0", "tlg0000.txt"},
-                                         {"9999", "tlg9999.txt"}}) {
-    const Outcome r = run_with({c.author, "3"}, {{"scrivel.cfg", "\nhtml\n"}});
+  for (const auto& c : cases) {
+    const Outcome r = run_with(c.args, c.inputs);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.messages, "Cannot open file: " + c.path + "\n") << c.author;
-  }
-}
-
-TEST(CommandLine, RefusesAuthorNumbersWithoutAFileName) {
-  for (const auto& [author, shown] : std::vector<std::pair<std::string, std::string>>{
-           {"10000", "10000"}, {"-1", "-1"}, {"99999999999999", "2147483647"}}) {
-    const Outcome r = run_with({author, "1"}, {});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.messages, "Author number out of range (0-9999): " + shown + "\n");
-  }
-}
-
-TEST(Config, ReportsAMissingOrEmptyConfiguration) {
-  const Outcome missing = run_with({"1", "1"}, {{"tlg0001.txt", one_work}});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.messages, "Cannot open cfg file\n");
-  for (const std::string cfg : {"", "# corpus\n#format\n"}) {
-    const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", cfg}, {"tlg0001.txt", one_work}});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.messages, "error reading 'cfg' file\n");
+    EXPECT_EQ(r.messages, c.messages) << ::testing::PrintToString(c.args);
   }
 }
 
@@ -107,10 +95,6 @@ TEST(Config, UsesTheDirectoryLineAsItStands) {
   const Outcome r = run_with(
       {"1", "1"}, {{"scrivel.cfg", long_directory + "\r\nhtml\n"}, {long_directory + "tlg0001.txt", one_work}});
   EXPECT_EQ(r.status, 0);
-  const Outcome no_separator = run_with({"12", "1"}, {{"scrivel.cfg", "corpus\nhtml\n"}});
-  EXPECT_EQ(no_separator.messages, "Cannot open file: corpustlg0012.txt\n");
-  const Outcome blank_then_hash = run_with({"1", "1"}, {{"scrivel.cfg", " #x/\nhtml\n"}});
-  EXPECT_EQ(blank_then_hash.messages, "Cannot open file:  #x/tlg0001.txt\n");
 }
 
 TEST(Run, ConvertsAWorkIntoOneDocument) {

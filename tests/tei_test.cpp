@@ -34,30 +34,7 @@ TEST(TeiEdition, NamesTheWorkAndItsAuthorFileFromTheTablesOrByNumber) {
       {{"Homerus & <Epic.>", "Ἰλιάς \"A\"", {}},
        "<titleStmt><title>Ἰλιάς &quot;A&quot;</title><author>Homerus &amp; &lt;Epic.&gt;</author></titleStmt>"},
   };
-  for (const auto& c : cases) {
-    const std::string document = tei_of("~[z 1 line 1]A", c.names);
-    EXPECT_NE(document.find(c.title_statement), std::string::npos) << document;
-    EXPECT_NE(document.find("<p>Converted by scrivel 4.0 from tlg0001.txt, work 001.</p>"), std::string::npos);
-    EXPECT_NE(document.find("<sourceDesc><p>TLG author file tlg0001.txt, work 001.</p></sourceDesc>"),
-              std::string::npos);
-  }
-}
-
-TEST(TeiEdition, ResolvesEachLevelOfItsSchemeDeepestFirst) {
-  const std::string document = tei_of("~[z 1 line 1]A~[80]B");
-  EXPECT_EQ(between(document, "<refsDecl n=\"CTS\">", "</citeStructure>\n      </refsDecl>"),
-            "<refsDecl n=\"CTS\">\n"
-            "        <cRefPattern n=\"line\" matchPattern=\"([^.]+)\\.([^.]+)\"\n"
-            "          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div/tei:div[@n='$1']"
-            "/tei:l[@n='$2'])\"/>\n"
-            "        <cRefPattern n=\"z\" matchPattern=\"([^.]+)\"\n"
-            "          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div/tei:div[@n='$1'])\"/>\n"
-            "      </refsDecl>\n"
-            "      <refsDecl>\n"
-            "        <citeStructure unit=\"z\" match=\"/TEI/text/body/div/div\" use=\"@n\">\n"
-            "          <citeStructure unit=\"line\" match=\"l\" use=\"@n\" delim=\".\"/>\n"
-            "        </citeStructure>\n"
-            "      </refsDecl>");
+  for (const auto& c : cases) EXPECT_NE(tei_of("~[z 1 line 1]A", c.names).find(c.title_statement), std::string::npos);
 }
 
 // The levels the tables name join those of the first citation; more than one

@@ -97,27 +97,21 @@ TEST(WorkSearch, ReadsAFirstWorkThatRunsOnFromItsStart) {
             "α" + repeat("β", 6000) + repeat("γ", 6000));
 }
 
+// A walk that runs off the file's end, every block's number being below the
+// one wanted, finds no block of its own either: not even for work -1.
 TEST(WorkSearch, ReportsAWorkThatIsNotThere) {
   const Bytes file = Builder(1).work(2).unit("A").work(4).unit("B").finish();
-  for (const int work : {0, -3, 3, 5, 999}) {
+  Bytes below = Builder(1).work(1).unit("A").finish();
+  below[10] = 0xAF;  // the digits 0, -1, 1 of the start header: work -9
+  for (const auto& [searched, work] :
+       std::vector<std::pair<Bytes, int>>{{file, 0}, {file, -3}, {file, 3}, {file, 5}, {file, 999}, {below, -1}}) {
     SCOPED_TRACE(work);
-    const Conversion result = convert(file, Format::html, 1, work);
+    const Conversion result = convert(searched, Format::html, 1, work);
     EXPECT_EQ(result.outcome.status, 0);
     EXPECT_EQ(result.outcome.reports.fatal_error, 3);
     EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
     EXPECT_EQ(result.document, "");
   }
-}
-
-// A walk that runs off the file's end, every block's number being below the
-// one wanted, finds no block of its own: not even for work -1.
-TEST(WorkSearch, ReportsAWorkBeyondEveryBlocksNumber) {
-  Bytes file = Builder(1).work(1).unit("A").finish();
-  file[10] = 0xAF;  // the digits 0, -1, 1 of the start header: work -9
-  const Conversion result = convert(file, Format::html, 1, -1);
-  EXPECT_EQ(result.outcome.status, 0);
-  EXPECT_EQ(notes_of(result.messages), "Error 003: EF 81 not found (wrong work-number?)\n");
-  EXPECT_EQ(result.document, "");
 }
 
 TEST(WorkSearch, RefusesABlockWithoutItsStartHeader) {

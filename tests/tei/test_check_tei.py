@@ -75,14 +75,15 @@ class CheckTei(unittest.TestCase):
         self.assertTrue(faults, "accepted")
         self.assertTrue(all(words in fault for fault in faults), faults)
 
-    def test_verse_that_resolves(self):
-        faults, counts = self.pair(VERSE_BODY, VERSE, VERSE_RECORDS)
-        self.assertEqual(faults, [])
-        self.assertEqual((counts.lines, counts.above, counts.unplaced), (3, 0, 2))
-
-    def test_verse_line_that_differs(self):
-        rows = VERSE_RECORDS[:3] + [("1.2", "οὐλομένην, ἣ")] + VERSE_RECORDS[4:]
-        self.assertFault(self.pair(VERSE_BODY, VERSE, rows)[0], "1.2: text")
+    # Each edition differs from its records in one way, which must be found.
+    def test_faults_are_found(self):
+        for body, patterns, rows, words in [
+                (VERSE_BODY, VERSE, VERSE_RECORDS[:3] + [("1.2", "οὐλομένην, ἣ")] + VERSE_RECORDS[4:], "1.2: text"),
+                (VERSE_BODY.replace(' n="5%20a"', ""), VERSE, VERSE_RECORDS, "resolves to 0 nodes"),
+                (VERSE_BODY, VERSE, VERSE_RECORDS[:-1], "named by no record"),
+                (PROSE_BODY, PROSE, [PROSE_RECORDS[0], ("1.2", "ὁ λόγος"), ("1.3", "λόγος, καὶ")], "text")]:
+            self.assertFault(self.pair(body, patterns, rows)[0], words)
+        self.assertEqual(self.pair(PROSE_BODY, PROSE, PROSE_RECORDS)[0], [])
 
     # A work whose records repeat a URN or change their depth is resolved as
     # far as it can be, and counted apart.
@@ -94,22 +95,6 @@ class CheckTei(unittest.TestCase):
             self.assertEqual(faults, [])
             self.assertEqual((counts.irregular_works, counts.irregular_records, counts.irregular_unresolved),
                              (1, len(rows), unresolved))
-
-    def test_missing_n(self):
-        faults = self.pair(VERSE_BODY.replace(' n="5%20a"', ""), VERSE, VERSE_RECORDS)[0]
-        self.assertFault(faults, "resolves to 0 nodes")
-
-    def test_edition_line_no_record_names(self):
-        self.assertFault(self.pair(VERSE_BODY, VERSE, VERSE_RECORDS[:-1])[0], "named by no record")
-
-    def test_prose_that_resolves(self):
-        faults, counts = self.pair(PROSE_BODY, PROSE, PROSE_RECORDS)
-        self.assertEqual(faults, [])
-        self.assertEqual(counts.lines, 3)
-
-    def test_prose_text_in_the_wrong_line(self):
-        rows = [PROSE_RECORDS[0], ("1.2", "ὁ λόγος"), ("1.3", "λόγος, καὶ")]
-        self.assertFault(self.pair(PROSE_BODY, PROSE, rows)[0], "text")
 
     def tree(self, title_on_disk):
         entries = [{"author": 12, "name": "Homerus Epic.", "work": 1, "title": "Ilias"},
@@ -133,11 +118,7 @@ class CheckTei(unittest.TestCase):
         return [m for messages in faults.by_file.values() for m in messages], counts
 
     def test_tree(self):
-        faults, counts = self.tree("Ilias")
-        self.assertEqual(faults, [])
-        self.assertEqual((counts.textgroups, counts.works, counts.documents), (1, 2, 2))
-
-    def test_tree_with_a_wrong_title(self):
+        self.assertEqual(self.tree("Ilias")[0], [])
         self.assertFault(self.tree("Odyssea")[0], "title")
 
 
