@@ -244,7 +244,7 @@ class TeiRenderer final : public Renderer {
   // looks past.
   void write_markup(std::string_view markup) {
     hyphen_before_markup_ = ends_in_hyphen();
-    out_->write(markup);
+    out_->write_unbroken(markup);
     markup_end_ = out_->position();
   }
   bool ends_in_hyphen() const {
@@ -253,7 +253,8 @@ class TeiRenderer final : public Renderer {
   }
   // Closes the open effects' elements, the newest first, down to `from`;
   // they stay open, to be opened again. An element that nothing was written
-  // into since it opened is taken back rather than left empty.
+  // into since it opened is taken back rather than left empty: its opening
+  // tag lies in one buffer.
   void close_effects(int from) {
     for (int i = open_count_ - 1; i >= from; --i) {
       const EffectMarkup& markup = effects[static_cast<int>(open_[i])];

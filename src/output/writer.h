@@ -29,6 +29,12 @@ class Writer {
     std::memcpy(next_, text.data(), text.size());
     next_ += text.size();
   }
+  // Writes text that fits the least room a buffer has into one buffer, so
+  // that it can be taken back whole.
+  void write_unbroken(std::string_view text) {
+    std::memcpy(reserve(text.size()), text.data(), text.size());
+    next_ += text.size();
+  }
   void put(char ch) {
     if (next_ == end_) next_buffer();
     *next_++ = ch;
