@@ -55,6 +55,10 @@ char* put_value(char* out, const CiteLevel& level);
 // A reference as written, and whether it is all bytes that the renderer
 // writes as they stand, so that it may copy it whole.
 struct Reference {
+  // A reference of at most this many bytes may be copied as this many: its
+  // text stands at the start of a buffer that holds them.
+  static constexpr std::size_t short_size = 16;
+
   std::string_view text;
   bool plain;
 };
@@ -78,6 +82,7 @@ class ReferenceText {
 
   // Brackets, three dots, four numbers with letters and three full texts.
   char text_[4 * 16 + 3 * CiteLevel::text_size];
+  static_assert(sizeof text_ >= Reference::short_size);
   const VerbatimBytes& verbatim_;
   std::size_t length_ = 0;
   int levels_ = 0;

@@ -42,27 +42,11 @@ void Renderer::write_uncomposed(int index) {
   code_points({letter.code_points, letter.length});
 }
 
-void Renderer::write_reference_line(Reference reference, std::string_view line_end, std::string_view blanks) {
-  if (reference.text.size() <= 2) {
-    out_->write(line_end);
-    return;
-  }
-  // One line opens at every reference, so its three pieces go into the
-  // buffer in one step when they fit the least room a buffer has.
-  const std::size_t size = line_end.size() + reference.text.size() + blanks.size();
-  if (size > OutputFile::min_lent || !reference.plain) {
-    out_->write(line_end);
-    text(reference.text);
-    out_->write(blanks);
-  } else {
-    char* next = out_->reserve(size);
-    std::memcpy(next, line_end.data(), line_end.size());
-    next += line_end.size();
-    std::memcpy(next, reference.text.data(), reference.text.size());
-    next += reference.text.size();
-    std::memcpy(next, blanks.data(), blanks.size());
-    out_->advance_to(next + blanks.size());
-  }
+void Renderer::write_reference_line_in_pieces(Reference reference, std::string_view line_end,
+                                              std::string_view blanks) {
+  out_->write(line_end);
+  text(reference.text);
+  out_->write(blanks);
 }
 
 std::unique_ptr<Renderer> make_renderer(Format format, Normalization normalization, Writer& out,

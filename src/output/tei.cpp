@@ -6,9 +6,11 @@
 // header says which levels divide the text, which the work's first citation
 // tells: the text before it is held back until then, so that the work is
 // decoded once.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -219,17 +221,25 @@ class TeiRenderer final : public Renderer {
     }
   }
 
+  // A line opens at every line of the work: its tag and value go into the
+  // buffer in one step, the tag as a copy of fixed size.
   void open_line() {
-    out_->write(line_indent_);
-    out_->write(verse_ ? "<l" : "<lb");
+    constexpr std::string_view value_opening = " n=\"";
+    char* next = out_->reserve(line_tag_.text.size() + value_opening.size() + Passage::value_room + 1);
+    std::memcpy(next, line_tag_.text.data(), line_tag_.text.size());
+    next += line_tag_.size;
     if (passage_.holds_line()) {
-      char value[Passage::value_room];
-      out_->write(" n=\"");
-      out_->write({value, static_cast<std::size_t>(passage_.put_line(value) - value)});
-      out_->write("\"");
+      std::memcpy(next, value_opening.data(), value_opening.size());
+      next = passage_.put_line(next + value_opening.size());
+      *next++ = '"';
     }
-    if (!verse_ && follows_hyphen_) out_->write(" break=\"no\"");
-    out_->write(verse_ ? ">" : "/>");
+    out_->advance_to(next);
+    if (verse_) {
+      out_->put('>');
+    } else {
+      if (follows_hyphen_) out_->write(" break=\"no\"");
+      out_->write("/>");
+    }
     markup_end_ = out_->position();
     hyphen_before_markup_ = false;
     reopen_effects(0);
@@ -281,7 +291,11 @@ class TeiRenderer final : public Renderer {
   const int work_;
   std::vector<Level> divisions_;  // the levels above the line that divide the text, the highest first
   bool verse_ = true;
-  std::string_view line_indent_;
+  // A line's indentation and the start of its tag, "<l" or "<lb".
+  struct LineTag {
+    std::array<char, 32> text{};
+    std::size_t size = 0;
+  } line_tag_;
   Passage passage_;
   std::vector<std::string> open_values_;  // of the divisions open, the highest first
   bool paragraph_open_ = false;
@@ -298,7 +312,10 @@ void TeiRenderer::choose_scheme(const Citation* first) {
   for (const Level level : upper_levels)
     if (edition_.named_levels[static_cast<int>(level)] || (first && shows(*first, level))) divisions_.push_back(level);
   verse_ = edition_.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
-  line_indent_ = indent(divisions_.size() + (verse_ ? 1 : 2));
+  const std::string_view indentation = indent(divisions_.size() + (verse_ ? 1 : 2));
+  const std::string_view tag = verse_ ? "<l" : "<lb";
+  std::copy(tag.begin(), tag.end(), std::copy(indentation.begin(), indentation.end(), line_tag_.text.begin()));
+  line_tag_.size = indentation.size() + tag.size();
 }
 
 void TeiRenderer::write_header() {

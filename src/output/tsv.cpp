@@ -66,7 +66,10 @@ class TsvRenderer final : public PlainRenderer {
       if (upper_passage_.size() > urn_prefix_.size()) upper_passage_ += '.';
       upper_passage_ += passage_.value(level);
     }
+    if (upper_passage_.size() <= short_passage_.size())
+      std::copy(upper_passage_.begin(), upper_passage_.end(), short_passage_.begin());
   }
+
 
   // A record: its URN, its citation without the brackets, and then its text.
   // A line opens at every record, so its URN and citation go into the
@@ -79,15 +82,30 @@ class TsvRenderer final : public PlainRenderer {
       return;
     }
     const std::string_view shown = reference.text.substr(1, reference.text.size() - 2);
-    char* next = out_->reserve(upper_passage_.size() + 1 + Passage::value_room + 2 + shown.size());
-    next = std::copy(upper_passage_.begin(), upper_passage_.end(), next);
+    char* next = out_->reserve(short_passage_.size() + upper_passage_.size() + 1 + Passage::value_room + 2 +
+                               Reference::short_size + shown.size());
+    // Most passages are short: copied as a fixed number of bytes, of which
+    // those they hold count.
+    if (upper_passage_.size() <= short_passage_.size()) {
+      std::memcpy(next, short_passage_.data(), short_passage_.size());
+      next += upper_passage_.size();
+    } else {
+      next = std::copy(upper_passage_.begin(), upper_passage_.end(), next);
+    }
     if (line) {
       if (upper_levels) *next++ = '.';
       next = passage_.put_line(next);
     }
     *next++ = '\t';
     if (reference.plain) {
-      next = std::copy(shown.begin(), shown.end(), next);
+      // A short reference is copied as a fixed number of bytes, of which
+      // those it holds count.
+      if (reference.text.size() <= Reference::short_size) {
+        std::memcpy(next, shown.data(), Reference::short_size);
+        next += shown.size();
+      } else {
+        next = std::copy(shown.begin(), shown.end(), next);
+      }
       *next++ = '\t';
       out_->advance_to(next);
     } else {
@@ -119,6 +137,7 @@ class TsvRenderer final : public PlainRenderer {
 
   std::string urn_prefix_;     // urn:cts:greekLit:tlgAAAA.tlgWWW:
   std::string upper_passage_;  // the prefix and the levels above the line
+  std::array<char, 48> short_passage_{};  // the same where it fits
   Passage passage_;
   bool cited_ = false;
   std::uint64_t record_start_ = 0;  // where a record without a passage began, 0 for any other
