@@ -1,25 +1,20 @@
 // scrivel-corpus on generated corpora: the list agrees with the work search,
 // a batch writes what scrivel writes, and bad input loses nothing.
 
-#include "corpus/corpus.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "author_file_builder.h"
 #include "conversion.h"
-#include "fresh_directory.h"
+#include "corpus_testing.h"
 #include "input/work_list.h"
 
 namespace scrivel::testing {
@@ -51,20 +46,6 @@ Bytes three_kinds_of_start() {
   return file;
 }
 
-std::string tlg_name(int author) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tlg%04d.txt", author);
-  return name;
-}
-
-void write_file(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 // Runs in a directory of its own with a corpus/ and an out/ folder.
 class Corpus : public InFreshDirectory {
  protected:
@@ -73,13 +54,7 @@ class Corpus : public InFreshDirectory {
     fs::create_directories("out");
   }
   static void add_author(int author, const Bytes& file) { write_file("corpus/" + tlg_name(author), to_string(file)); }
-  Outcome run(std::vector<std::string> args, int stop = 0) {
-    std::ostringstream out, err;
-    std::atomic<int> stop_signal{stop};
-    corpus::Console console{out, err, false, stop_signal};
-    const int status = corpus::run_corpus(args, console);
-    return {status, out.str(), err.str()};
-  }
+  static Outcome run(const std::vector<std::string>& args, int stop = 0) { return run_corpus(args, stop); }
 };
 
 TEST_F(Corpus, ListsExactlyTheWorksThatTheSearchFinds) {
