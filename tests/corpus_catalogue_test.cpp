@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +13,8 @@
 #include <sstream>
 
 #include "author_file_builder.h"
-#include "corpus/corpus.h"
-#include "fresh_directory.h"
+#include "conversion.h"
+#include "corpus_testing.h"
 #include "metadata_tables.h"
 #include "scrivel.h"
 
@@ -27,30 +25,7 @@ namespace fs = std::filesystem;
 using authorfile::AuthorEntry;
 using authorfile::Builder;
 
-struct Ran {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Ran run(const std::vector<std::string>& args) {
-  std::ostringstream out, err;
-  const std::atomic<int> no_stop{0};
-  corpus::Console console{out, err, false, no_stop};
-  const int status = corpus::run_corpus(args, console);
-  return {status, out.str(), err.str()};
-}
-
-void write_file(const fs::path& path, const authorfile::Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
-}
-
-std::string name_of(const char* pattern, int author) {
-  char name[32];
-  std::snprintf(name, sizeof name, pattern, author);
-  return name;
-}
+Outcome run(const std::vector<std::string>& args) { return run_corpus(args); }
 
 // What the builder is told of a work, and what list must write of it.
 struct WorkTold {
@@ -114,20 +89,21 @@ class Catalogue : public InFreshDirectory {
         builder.unit((w.abbreviation.empty() ? "" : "~[EF 82 C1 F2 E7 FF]") + std::string("~[z 1 line 1]LOGOS"));
       }
       const authorfile::AuthorFiles files = builder.finish_files();
-      write_file("corpus/" + name_of("tlg%04d.txt", a.entry.number), files.text);
+      const std::string stem = tlg_name(a.entry.number).substr(0, 7);
+      write_file("corpus/" + stem + ".txt", to_string(files.text));
       // The tables' names in either case.
-      write_file("corpus/" + name_of(a.entry.number % 2 ? "TLG%04d.IDT" : "tlg%04d.idt", a.entry.number), files.id_table);
+      write_file("corpus/" + (a.entry.number % 2 ? "TLG" + stem.substr(3) + ".IDT" : stem + ".idt"), to_string(files.id_table));
       entries.push_back(files.author);
     }
     entries.push_back({9999, "Sine libro", {}, ""});  // in the table, without a file
-    write_file("corpus/AUTHTAB.DIR", authorfile::author_table(entries));
+    write_file("corpus/AUTHTAB.DIR", to_string(authorfile::author_table(entries)));
   }
 
   const std::vector<AuthorTold> told_ = told();
 };
 
 TEST_F(Catalogue, ListWritesWhatTheTablesSay) {
-  const Ran listed = run({"list", "--corpus", "corpus"});
+  const Outcome listed = run({"list", "--corpus", "corpus"});
   ASSERT_EQ(listed.status, 0) << listed.err;
   EXPECT_EQ(listed.err, "");
   std::istringstream lines(listed.out);
@@ -146,8 +122,8 @@ TEST_F(Catalogue, ListWritesWhatTheTablesSay) {
 }
 
 TEST_F(Catalogue, ListInJsonLinesWritesTheSameRecords) {
-  const Ran tsv = run({"list", "--corpus", "corpus"});
-  const Ran json = run({"list", "--corpus", "corpus", "--json"});
+  const Outcome tsv = run({"list", "--corpus", "corpus"});
+  const Outcome json = run({"list", "--corpus", "corpus", "--json"});
   ASSERT_EQ(json.status, 0) << json.err;
   std::istringstream tsv_lines(tsv.out), json_lines(json.out);
   std::string tsv_line, json_line;
@@ -176,8 +152,8 @@ TEST_F(Catalogue, ListInJsonLinesWritesTheSameRecords) {
 }
 
 TEST_F(Catalogue, AuthorsWritesTheAuthorTableForEachFile) {
-  const Ran tsv = run({"authors", "--corpus", "corpus"});
-  const Ran json = run({"authors", "--corpus", "corpus", "--json"});
+  const Outcome tsv = run({"authors", "--corpus", "corpus"});
+  const Outcome json = run({"authors", "--corpus", "corpus", "--json"});
   ASSERT_EQ(tsv.status, 0) << tsv.err;
   ASSERT_EQ(json.status, 0) << json.err;
   std::istringstream tsv_lines(tsv.out), json_lines(json.out);
@@ -209,7 +185,7 @@ TEST_F(Catalogue, AuthorsWritesTheAuthorTableForEachFile) {
 TEST_F(Catalogue, ADamagedTableCostsOneWarning) {
   const fs::path table = "corpus/TLG0001.IDT";
   fs::resize_file(table, fs::file_size(table) - 1);
-  const Ran listed = run({"list", "--corpus", "corpus", "1", "2"});
+  const Outcome listed = run({"list", "--corpus", "corpus", "1", "2"});
   EXPECT_EQ(listed.status, 0);
   EXPECT_EQ(listed.err, "scrivel-corpus: corpus/TLG0001.IDT: offset " + std::to_string(fs::file_size(table)) +
                             ": the table is cut short: it has no end entry\n");
@@ -253,10 +229,10 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
     fs::current_path(std::to_string(&c - cases));
     fs::create_directories(fs::path(c.prefix).parent_path());
     fs::create_directory("out");
-    write_file(c.prefix + "tlg0005.txt", files.text);
-    write_file(c.id_table, c.listed_twice ? twice : files.id_table);
-    write_file(c.author_table, authorfile::author_table(c.listed_twice ? std::vector{files.author, other}
-                                                                         : std::vector{files.author}));
+    write_file(c.prefix + "tlg0005.txt", to_string(files.text));
+    write_file(c.id_table, to_string(c.listed_twice ? twice : files.id_table));
+    write_file(c.author_table, to_string(authorfile::author_table(c.listed_twice ? std::vector{files.author, other}
+                                                                                   : std::vector{files.author})));
     for (const std::string format_name : {"rtf", "html", "text", "tsv", "tei"}) {
       SCOPED_TRACE(format_name);
       const Format format = *format_named(format_name);
@@ -265,7 +241,7 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
       std::ostringstream messages;
       for (const char* work : {"1", "2"})
         ASSERT_EQ(scrivel::run({"scrivel", "5", work}, disk, messages), 0) << messages.str();
-      const Ran converted = run({"convert", "--format", format_name, "--out", "out", "5"});
+      const Outcome converted = run({"convert", "--format", format_name, "--out", "out", "5"});
       ASSERT_EQ(converted.status, 0) << converted.err;
       for (const int work : {1, 2}) {
         const std::string name = document_name(format, 5, work);

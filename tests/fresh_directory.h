@@ -1,4 +1,4 @@
-// What the corpus tests share: a fixture that runs each test in a fresh
+// What the tests on disk share: a fixture that runs each test in a fresh
 // directory of its own with a corpus/ folder, and the files they read back.
 #pragma once
 

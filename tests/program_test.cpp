@@ -2,7 +2,6 @@
 // messages, and the document file on disk.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,7 @@
 #include "author_file_builder.h"
 #include "conversion.h"
 #include "files.h"
+#include "fresh_directory.h"
 #include "scrivel.h"
 
 namespace scrivel::testing {
@@ -107,22 +107,12 @@ TEST(Run, ConvertsAWorkIntoOneDocument) {
 }
 
 // Runs the real program's files in a fresh directory of its own.
-class OnDisk : public ::testing::Test {
+class OnDisk : public InFreshDirectory {
  protected:
   void SetUp() override {
-    previous_ = std::filesystem::current_path();
-    directory_ =
-        std::filesystem::temp_directory_path() / ("scrivel-test-" + std::to_string(::getpid()) + "-" +
-                                                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(directory_);
-    std::filesystem::create_directories(directory_);
-    std::filesystem::current_path(directory_);
+    InFreshDirectory::SetUp();
     write("scrivel.cfg", "\nhtml\n");
     write("tlg0001.txt", one_work);
-  }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(directory_);
   }
   static void write(const std::string& name, const std::string& text) { std::ofstream(name, std::ios::binary) << text; }
   int run_here(std::string& messages) {
@@ -132,9 +122,6 @@ class OnDisk : public ::testing::Test {
     messages = out.str();
     return status;
   }
-
-  std::filesystem::path previous_;
-  std::filesystem::path directory_;
 };
 
 TEST_F(OnDisk, ReportsADocumentThatCannotBeCreated) {

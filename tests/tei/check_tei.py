@@ -1,57 +1,38 @@
 #!/usr/bin/python3
 """Checks scrivel's TEI editions against the TEI schema and against its records.
 
-    /usr/bin/python3 tests/tei/check_tei.py [--schema RNG] EDITION.xml RECORDS.tsv [...]
-    /usr/bin/python3 tests/tei/check_tei.py [--schema RNG] --tree DIR --list LIST.jsonl
+    /usr/bin/python3 tests/tei/check_tei.py SCHEMA.rng EDITION.xml RECORDS.tsv [...]
 
-Each EDITION.xml is checked against the tsv document that scrivel wrote for the
-same work. The edition's own cRefPatterns (deepest first) turn the passage of
-each record's URN into an XPath: a record with every component names a line (an
-<l> in verse, an <lb/> milestone in a prose <p>) whose text must be the
-record's; a record with fewer components names a textpart div that must hold
-its text; a record without a passage (text before the first citation) must be
-found somewhere in the body. Texts are compared with their whitespace
-collapsed, and with the control characters that XML cannot hold read as U+FFFD.
-Every numbered line of the edition must be named by some record.
-
-With --tree DIR --list LIST.jsonl, DIR is a corpus in the CapiTainS layout
-(data/tlgAAAA/__cts__.xml, data/tlgAAAA/tlgWWW/__cts__.xml and the edition
-data/tlgAAAA/tlgWWW/tlgAAAA.tlgWWW.scrivel-grc1.xml) and LIST.jsonl is what
-"scrivel-corpus list --json" prints for it: the tree must hold exactly the works
-of the list, with the names and titles the list gives.
-
-With --schema RNG, jing validates every edition against the RELAX NG schema.
+jing validates every edition against the RELAX NG schema, and each EDITION.xml
+is checked against the tsv document that scrivel wrote for the same work. The
+edition's own cRefPatterns (deepest first) turn the passage of each record's
+URN into an XPath: a record with every component names a line (an <l> in
+verse, an <lb/> milestone in a prose <p>) whose text must be the record's; a
+record with fewer components names a textpart div that must hold its text; a
+record without a passage (text before the first citation) must be found
+somewhere in the body. Texts are compared with their whitespace collapsed, and
+with the control characters that XML cannot hold read as U+FFFD. Every
+numbered line of the edition must be named by some record.
 
 Prints the failures, at most SHOW for each file, and then one line:
 
     check_tei: D documents valid; R records: S resolved (L lines, A above the line,
-    U unplaced); T textgroups, W works; F failed
+    U unplaced); F failed
 
-(on one line; "valid" reads "well-formed" without --schema, and the textgroups
-and works appear with --tree only). D counts the editions that jing accepted;
-S the records whose checks all held, by kind; T and W the textgroups and works
-of the list whose files all hold; F every failure reported. Exit status 0 when
-nothing failed, 1 otherwise, 77 when lxml (or, with --schema, jing) is missing.
+(on one line). D counts the editions that jing accepted; S the records whose
+checks all held, by kind; F every failure reported. Exit status 0 when nothing
+failed, 1 otherwise. check_editions.sh makes sure that lxml and jing are there.
 """
 
-import argparse
-import json
 import os
 import re
-import shutil
 import subprocess
 import sys
 
-try:
-    from lxml import etree
-except ImportError:  # the checks cannot run; main() says so
-    etree = None
+from lxml import etree
 
 SHOW = 20
-SKIPPED = 77
 TEI = "http://www.tei-c.org/ns/1.0"
-CTS = "http://chs.harvard.edu/xmlns/cts"
-XML_LANG = "{http://www.w3.org/XML/1998/namespace}lang"
 NAMESPACES = {"tei": TEI}
 L, LB, P, DIV = ("{%s}%s" % (TEI, name) for name in ("l", "lb", "p", "div"))
 EDITION_SUFFIX = ".scrivel-grc1"
@@ -63,9 +44,6 @@ RECORD_URN = re.compile(r"(urn:cts:greekLit:tlg[0-9]{4}\.tlg[0-9]{3}):([^:]*)")
 # XML cannot hold these; the edition writes U+FFFD in their place.
 CONTROL = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]")
 XPATH = re.compile(r"#xpath\((.*)\)", re.DOTALL)
-CHILD_STEP = re.compile(r"/tei:[A-Za-z]+(\[@n='\$([0-9]+)'\])?")
-CHILD_STEPS = re.compile(r"(?:/tei:[A-Za-z]+(?:\[@n='\$[0-9]+'\])?)+")
-N_PREDICATE = re.compile(r"\[@n='\$[0-9]+'\]")
 LINE_STEP = re.compile(r"/tei:(l|lb)\[@n='\$[0-9]+'\]\Z")
 
 
@@ -111,8 +89,6 @@ class Counts:
         self.lines = 0
         self.above = 0
         self.unplaced = 0
-        self.textgroups = 0
-        self.works = 0
         self.irregular_works = 0
         self.irregular_records = 0
         self.irregular_unresolved = 0
@@ -140,8 +116,6 @@ class Edition:
         self.root = tree.getroot()
         self.ok = False
         self._text_of = {}
-        self._index = {}  # pattern: {group values: nodes}, for the patterns that allow it
-        self._groups_used = {}
         if self.root.tag != "{%s}TEI" % TEI:
             faults.add(path, "root element %s, not TEI" % self.root.tag)
             return
@@ -182,47 +156,16 @@ class Edition:
 
     def resolve(self, passage):
         """The nodes the first cRefPattern that matches the passage names, or a fault."""
-        for index, (regex, xpath) in enumerate(self.patterns):
+        for regex, xpath in self.patterns:
             match = regex.fullmatch(passage)
             if not match:
                 continue
-            by_values = self.index(index)
-            if by_values is not None:
-                return by_values.get(tuple(match.group(group) or "" for group in self._groups_used[index]), []), None
             expression = re.sub(r"\$([0-9]+)", lambda group: match.group(int(group.group(1))) or "", xpath)
             try:
                 return self.root.xpath(expression, namespaces=NAMESPACES), None
             except (etree.XPathError, IndexError) as error:
                 return None, "%s: %s" % (expression, error)
         return None, "no cRefPattern matches the passage"
-
-    def index(self, index):
-        """The nodes of a pattern by the values its groups take, or None when its
-        XPath is not a plain path of child steps.
-
-        Asked once per record, an XPath such as .../tei:p/tei:lb[@n='$1'] reads
-        every sibling each time: in a paragraph of 100,000 lines that is 10^10
-        steps. For a path of child steps, each selecting by @n or not, lxml
-        evaluates the path once with every [@n='$k'] read as [@n], and a node's
-        values are then the @n of its ancestors at those steps."""
-        if index in self._index:
-            return self._index[index]
-        self._index[index] = None
-        xpath = self.patterns[index][1]
-        if not CHILD_STEPS.fullmatch(xpath):
-            return None
-        steps = CHILD_STEP.findall(xpath)
-        # (group, how far above the node its step is), in the order of the groups
-        up = sorted((int(group), len(steps) - 1 - position) for position, (_, group) in enumerate(steps) if group)
-        if len({group for group, _ in up}) != len(up):
-            return None
-        by_values = {}
-        for node in self.root.xpath(N_PREDICATE.sub("[@n]", xpath), namespaces=NAMESPACES):
-            ancestors = [node] + list(node.iterancestors())
-            by_values.setdefault(tuple(ancestors[height].get("n") for _, height in up), []).append(node)
-        self._index[index] = by_values
-        self._groups_used[index] = [group for group, _ in up]
-        return by_values
 
     def text(self, element):
         """The collapsed text of an element, kept: a div is asked for once per record in it."""
@@ -409,140 +352,6 @@ def load_edition(path, faults):
     return Edition(path, tree, faults) if tree is not None else None
 
 
-# The CapiTainS tree.
-
-def read_list(path, faults):
-    """The authors' names and the works' titles the list gives."""
-    names, titles = {}, {}
-    try:
-        with open(path, encoding="utf-8") as f:
-            lines = f.read().split("\n")
-    except (OSError, UnicodeDecodeError) as error:
-        faults.add(path, "cannot be read: %s" % error)
-        return names, titles
-    for number, line in enumerate(lines, start=1):
-        if not line.strip():
-            continue
-        try:
-            entry = json.loads(line)
-            author, work = entry["author"], entry["work"]
-            name, title = entry["name"], entry["title"]
-            if not (isinstance(author, int) and isinstance(work, int) and isinstance(name, str)
-                    and isinstance(title, str)):
-                raise ValueError("author, work, name, title of the wrong types")
-        except (ValueError, KeyError, TypeError) as error:
-            faults.add(path, "line %d: %s" % (number, error))
-            continue
-        names.setdefault(author, name)
-        titles[(author, work)] = title
-    return names, titles
-
-
-def text_of(parent, tag):
-    """The texts of the parent's children of that tag, in CTS's namespace."""
-    return ["".join(child.itertext()) for child in parent.findall("{%s}%s" % (CTS, tag))]
-
-
-def textgroup_faults(root, author, name):
-    group = "urn:cts:greekLit:tlg%04d" % author
-    faults = []
-    if root.tag != "{%s}textgroup" % CTS:
-        return ["root element %s, not ti:textgroup" % root.tag]
-    if root.get("urn") != group:
-        faults.append("urn %r, not %r" % (root.get("urn"), group))
-    names = root.findall("{%s}groupname" % CTS)
-    wanted = name or "tlg%04d" % author
-    if len(names) != 1 or names[0].get(XML_LANG) != "lat" or "".join(names[0].itertext()) != wanted:
-        faults.append("groupname %r, not one xml:lang=\"lat\" %r" % (text_of(root, "groupname"), wanted))
-    return faults
-
-
-def work_faults(root, author, work, title):
-    group = "urn:cts:greekLit:tlg%04d" % author
-    urn = "%s.tlg%03d" % (group, work)
-    if root.tag != "{%s}work" % CTS:
-        return ["root element %s, not ti:work" % root.tag]
-    faults = []
-    for attribute, wanted in (("groupUrn", group), ("urn", urn), (XML_LANG, "grc")):
-        if root.get(attribute) != wanted:
-            faults.append("%s %r, not %r" % (attribute.replace("{http://www.w3.org/XML/1998/namespace}", "xml:"),
-                                             root.get(attribute), wanted))
-    titles = root.findall("{%s}title" % CTS)
-    wanted = title or "tlg%04d.tlg%03d" % (author, work)
-    if len(titles) != 1 or titles[0].get(XML_LANG) != "lat" or "".join(titles[0].itertext()) != wanted:
-        faults.append("title %r, not one xml:lang=\"lat\" %r" % (text_of(root, "title"), wanted))
-    editions = root.findall("{%s}edition" % CTS)
-    if len(editions) != 1:
-        return faults + ["%d editions, not one" % len(editions)]
-    edition = editions[0]
-    if edition.get("urn") != urn + EDITION_SUFFIX or edition.get("workUrn") != urn:
-        faults.append("edition urn %r, workUrn %r, not %r, %r" % (edition.get("urn"), edition.get("workUrn"),
-                                                                  urn + EDITION_SUFFIX, urn))
-    for tag in ("label", "description"):
-        if not any(text.strip() for text in text_of(edition, tag)):
-            faults.append("the edition has no ti:%s with text" % tag)
-    return faults
-
-
-def check_tree(directory, list_path, faults, counts):
-    """The tree against the list; returns the editions it holds, to be validated."""
-    names, titles = read_list(list_path, faults)
-    data = os.path.join(directory, "data")
-    if not os.path.isdir(data):
-        faults.add(data, "no such directory")
-        return []
-    expected = {}  # relative path: what it should be
-    for author in names:
-        expected[os.path.join("tlg%04d" % author, "__cts__.xml")] = ("textgroup", author, None)
-    for author, work in titles:
-        folder = os.path.join("tlg%04d" % author, "tlg%03d" % work)
-        expected[os.path.join(folder, "__cts__.xml")] = ("work", author, work)
-        expected[os.path.join(folder, "tlg%04d.tlg%03d%s.xml" % (author, work, EDITION_SUFFIX))] = ("edition", author,
-                                                                                                   work)
-    present = set()
-    for folder, subfolders, files in os.walk(data):
-        subfolders.sort()
-        for name in sorted(files):
-            relative = os.path.relpath(os.path.join(folder, name), data)
-            if name == "__cts__.xml" or name.endswith(".xml"):
-                present.add(relative)
-                if relative not in expected:
-                    path = os.path.join(data, relative)
-                    if name == "__cts__.xml":
-                        parse_xml(path, faults)
-                    faults.add(path, "in the tree, but the list names no such textgroup, work or edition")
-
-    editions = []
-    broken = set()  # (author, work), and (author, None) for a textgroup
-    for relative, (kind, author, work) in sorted(expected.items()):
-        path = os.path.join(data, relative)
-        if relative not in present:
-            faults.add(path, "missing: the list names %s" % ("tlg%04d" % author if work is None else
-                                                              "tlg%04d.tlg%03d" % (author, work)))
-            broken.add((author, work))
-            continue
-        before = len(faults.of(path))
-        if kind == "edition":
-            edition = load_edition(path, faults)
-            if edition is not None:
-                editions.append(edition)
-                wanted = "urn:cts:greekLit:tlg%04d.tlg%03d%s" % (author, work, EDITION_SUFFIX)
-                if edition.ok and edition.urn != wanted:
-                    faults.add(path, "edition URN %r, not %r" % (edition.urn, wanted))
-        else:
-            tree = parse_xml(path, faults)
-            if tree is not None:
-                found = (textgroup_faults(tree.getroot(), author, names[author]) if kind == "textgroup" else
-                         work_faults(tree.getroot(), author, work, titles[(author, work)]))
-                for fault in found:
-                    faults.add(path, fault)
-        if len(faults.of(path)) > before:
-            broken.add((author, work))
-    counts.textgroups += sum(1 for author in names if (author, None) not in broken)
-    counts.works += sum(1 for key in titles if key not in broken)
-    return editions
-
-
 def validate(schema, paths, faults):
     """Runs jing once over the documents; returns the paths it found fault with."""
     absolute = {os.path.abspath(path): path for path in paths}
@@ -585,7 +394,7 @@ def regular(records_path):
     return len({passage.count(".") for _, passage in placed}) <= 1 and len({urn for urn, _ in placed}) == len(placed)
 
 
-def check(pairs, tree=None, list_path=None, schema=None):
+def check(schema, pairs):
     """Every check; returns the faults and the counts. The records of an
     irregular work are resolved as far as they can be, and counted apart:
     what they miss is no failure."""
@@ -603,52 +412,29 @@ def check(pairs, tree=None, list_path=None, schema=None):
         counts.irregular_works += 1
         counts.irregular_records += apart.records
         counts.irregular_unresolved += apart.records - apart.resolved()
-    if tree is not None:
-        for edition in check_tree(tree, list_path, faults, counts):
-            editions.setdefault(os.path.realpath(edition.path), edition)
     readable = [edition for edition in editions.values() if edition is not None]
-    invalid = validate(schema, [edition.path for edition in readable], faults) if schema else set()
+    invalid = validate(schema, [edition.path for edition in readable], faults)
     counts.documents = sum(1 for edition in readable if edition.path not in invalid)
     return faults, counts
 
 
-def summary(counts, failed, schema, tree):
-    line = "check_tei: %d documents %s; %d records: %d resolved (%d lines, %d above the line, %d unplaced); " % (
-        counts.documents, "valid" if schema else "well-formed", counts.records, counts.resolved(), counts.lines,
-        counts.above, counts.unplaced)
+def summary(counts, failed):
+    line = "check_tei: %d documents valid; %d records: %d resolved (%d lines, %d above the line, %d unplaced); " % (
+        counts.documents, counts.records, counts.resolved(), counts.lines, counts.above, counts.unplaced)
     if counts.irregular_works:
         line += "%d records of %d irregular works apart (%d not resolved); " % (
             counts.irregular_records, counts.irregular_works, counts.irregular_unresolved)
-    if tree:
-        line += "%d textgroups, %d works; " % (counts.textgroups, counts.works)
     return line + "%d failed" % failed
 
 
-def main(argv=None):
-    parser = argparse.ArgumentParser(description="Checks scrivel's TEI editions.")
-    parser.add_argument("--schema", help="the RELAX NG schema to validate the editions with (jing)")
-    parser.add_argument("--tree", help="a corpus tree in the CapiTainS layout")
-    parser.add_argument("--list", dest="list_path", help="scrivel-corpus list --json, for --tree")
-    parser.add_argument("documents", nargs="*", help="EDITION.xml RECORDS.tsv pairs")
-    args = parser.parse_args(argv)
-    if len(args.documents) % 2:
-        parser.error("the documents come in pairs: EDITION.xml RECORDS.tsv")
-    if (args.tree is None) != (args.list_path is None):
-        parser.error("--tree and --list go together")
-    if not args.documents and args.tree is None:
-        parser.error("nothing to check")
-    if etree is None:
-        print("check_tei: skipped: needs python3-lxml (apt-get install python3-lxml)")
-        return SKIPPED
-    if args.schema and shutil.which("jing") is None:
-        print("check_tei: skipped: needs jing (apt-get install jing)")
-        return SKIPPED
-    pairs = list(zip(args.documents[0::2], args.documents[1::2]))
-    faults, counts = check(pairs, args.tree, args.list_path, args.schema)
+def main(schema=None, *documents):
+    if schema is None or len(documents) % 2:
+        sys.exit("usage: check_tei.py SCHEMA.rng EDITION.xml RECORDS.tsv [...]")
+    faults, counts = check(schema, list(zip(documents[0::2], documents[1::2])))
     faults.show()
-    print(summary(counts, faults.count(), args.schema, args.tree is not None))
+    print(summary(counts, faults.count()))
     return 1 if faults.count() else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(*sys.argv[1:]))
