@@ -16,11 +16,6 @@ fs::path work_directory(const fs::path& out, int author, int work) {
   return author_directory(out, author) / work_name(work);
 }
 
-namespace {
-// The name of scrivel's edition of a work in the language of its texts.
-std::string edition_name() { return "scrivel-" + std::string(profile::language) + "1"; }
-}  // namespace
-
 fs::path edition_path(const fs::path& out, int author, int work) {
   const std::string name = text_group_name(author) + "." + work_name(work) + "." + edition_name() + ".xml";
   return work_directory(out, author, work) / name;

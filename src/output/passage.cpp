@@ -6,6 +6,7 @@
 
 #include "byte.h"
 #include "output/reference.h"
+#include "profile.h"
 
 namespace scrivel {
 namespace {
@@ -49,6 +50,8 @@ std::string work_name(int work) {
                 profile::file_prefix.data(), work);
   return name;
 }
+
+std::string edition_name() { return "scrivel-" + std::string(profile::language) + "1"; }
 
 std::string work_urn(int author, int work) {
   return std::string(urn_namespace) + text_group_name(author) + "." + work_name(work);

@@ -31,6 +31,9 @@ inline constexpr std::string_view urn_namespace{detail::urn_namespace_text.data(
 std::string text_group_name(int author);
 std::string work_name(int work);
 std::string work_urn(int author, int work);
+// The name of scrivel's edition of a work in the language of its texts,
+// scrivel-grc1, which follows the work's URN.
+std::string edition_name();
 
 // The passage of a CTS URN: the values of the levels, each as a URN writes
 // it. A value keeps ASCII letters and digits and percent-encodes every other

@@ -172,7 +172,9 @@ class TeiRenderer final : public Renderer {
     out_->write(profile::language);
     out_->write("\" n=\"");
     out_->write(urn_);
-    out_->write(".scrivel-grc1\">");
+    out_->write(".");
+    out_->write(edition_name());
+    out_->write("\">");
     if (head) {
       out_->write(indent(1));
       out_->write("<head>");
