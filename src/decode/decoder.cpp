@@ -1,6 +1,7 @@
 #include "decode/decoder.h"
 
 #include <array>
+#include <string>
 
 #include "input/id_data.h"
 
@@ -171,9 +172,13 @@ Ending decode(ByteSource& bytes, profile::Script start, Sink& sink, Messages& me
   return Decoder(bytes, start, sink, messages).run();
 }
 
+// The text ends as a work ends: the end code follows it.
 Ending decode(std::string_view bytes, profile::Script start, Sink& sink, Messages& messages) {
-  TextInput text(bytes);
-  ByteSource source(text, messages);
+  std::string text;
+  text.reserve(bytes.size() + 2);
+  text.append(bytes).append("\xF0\xFE");
+  MemoryInput input(text);
+  ByteSource source(input, messages);
   source.start_at_first_byte();
   return decode(source, start, sink, messages);
 }

@@ -115,17 +115,4 @@ void ByteSource::load_next_block() {
   ++blocks_read_;
 }
 
-bool TextInput::seek(std::uint64_t offset) {
-  position_ = offset;
-  return true;
-}
-
-std::size_t TextInput::read(unsigned char* dest, std::size_t n) {
-  constexpr std::string_view end_code = "\xF0\xFE";
-  std::size_t count = 0;
-  for (; count < n && position_ < text_.size() + end_code.size(); ++count, ++position_)
-    dest[count] = static_cast<unsigned char>(position_ < text_.size() ? text_[position_] : end_code[position_ - text_.size()]);
-  return count;
-}
-
 }  // namespace scrivel

@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string_view>
 
 #include "byte.h"
 #include "files.h"
@@ -17,19 +16,6 @@ constexpr std::size_t block_size = 8192;
 // Thrown by next() when the file has no byte left to hand out: it ended
 // inside the text.
 struct EndOfData {};
-
-// A text held in memory as a file of its own: its bytes, then the end code
-// F0 FE, so that the text ends as a work ends.
-class TextInput : public InputFile {
- public:
-  explicit TextInput(std::string_view text) : text_(text) {}
-  bool seek(std::uint64_t offset) override;
-  std::size_t read(unsigned char* dest, std::size_t n) override;
-
- private:
-  std::string_view text_;
-  std::uint64_t position_ = 0;
-};
 
 // Finds the block in which a work begins and then hands out the work's bytes
 // one at a time, loading the following blocks as they are needed. It is the
