@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -90,8 +89,9 @@ void expect_whole(const fs::path& directory, const std::string& author_data) {
 }
 
 // scrivel-corpus run in the current directory, its standard error into a
-// file, its standard output into another (by default, nowhere); as another
-// user, under a limit on that user's processes, when `nobody` is given.
+// file, its standard output into another (by default, nowhere); as the user
+// nobody, who may run one process (the program itself, and no thread), when
+// `as_nobody_without_threads`.
 class Program {
  public:
   Program(const std::vector<std::string>& args, const fs::path& err, const fs::path& out = "/dev/null",
@@ -101,16 +101,19 @@ class Program {
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (as_nobody_without_threads) {
-      spawn_as_nobody(argv, err, out);
-    } else {
-      spawned_ = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    constexpr uid_t nobody = 65534;
+    const rlimit one{1, 1};
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
+      ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+      if (as_nobody_without_threads &&
+          (::setgid(nobody) != 0 || ::setuid(nobody) != 0 || ::setrlimit(RLIMIT_NPROC, &one) != 0))
+        ::_exit(126);
+      ::execve(argv[0], argv.data(), environ);
+      ::_exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    spawned_ = pid_ > 0;
   }
   ~Program() {
     if (!spawned_ || finished_) return;
@@ -134,23 +137,6 @@ class Program {
   }
 
  private:
-  // The user nobody may run one process: the program itself, and no thread.
-  void spawn_as_nobody(std::vector<char*>& argv, const fs::path& err, const fs::path& out) {
-    constexpr uid_t nobody = 65534;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      const int out_file = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err_file = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out_file, STDOUT_FILENO);
-      ::dup2(err_file, STDERR_FILENO);
-      const rlimit one{1, 1};
-      if (::setgid(nobody) != 0 || ::setuid(nobody) != 0 || ::setrlimit(RLIMIT_NPROC, &one) != 0) ::_exit(126);
-      ::execve(argv[0], argv.data(), environ);
-      ::_exit(127);
-    }
-    spawned_ = pid_ > 0;
-  }
-
   pid_t pid_ = 0;
   bool spawned_ = false;
   bool finished_ = false;

@@ -74,65 +74,60 @@ std::string small_id_table() {
                   "00");
 }
 
-// Each damage is named once, where it stands, and what came before it is kept.
-TEST(IdTable, NamesTheFirstDamageAndKeepsWhatCameBefore) {
-  const std::string whole = small_id_table();
-  const std::size_t second_name = whole.find("\x11\x00\x04line", 0);
-  struct Case {
-    std::string name;
-    std::string table;
-    std::size_t offset;
-    std::string what;
-    std::size_t works;
-  };
-  const std::vector<Case> cases = {
-      {"an unknown entry type", whole.substr(0, second_name) + "\x05" + whole.substr(second_name), second_name,
-       "unknown entry type 5", 1},
-      {"a name's length past the end", whole.substr(0, second_name) + from_hex("110020") + "line", second_name + 3,
-       "a length past the end of the table", 1},
-      {"a table cut short", whole.substr(0, whole.size() - 1), whole.size() - 1,
-       "the table is cut short: it has no end entry", 1},
-      {"a work without its number", from_hex("0200000000ef81ff00"), 5, "a work without its number", 0},
-      {"a work number past an int", from_hex("0200100000ef81b9b9b9b9b9b9b9b9b9b9ff00"), 5,
-       "a work number too large: 9999999999", 0},
-      {"a title before any work", from_hex("1001024142") + "\0"s, 0, "a title before any work", 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const IdTable table = read_id_table(c.table);
-    ASSERT_TRUE(table.fault);
-    EXPECT_EQ(table.fault->offset, c.offset);
-    EXPECT_EQ(table.fault->what, c.what);
-    EXPECT_EQ(table.works.size(), c.works);
-  }
-}
-
 // Two authors, the first of odd length with its padding, a library heading first.
 std::string small_author_table() {
   return "*TLG\0\0\0\x44"s + "TLG0007 Autor\x80Syn.\x83Greek\xff\xff" + "TLG0012 $*(/OMHROS& Epic.\xff" + "*END\0\0\0\0"s;
 }
 
-TEST(AuthorTable, NamesTheFirstDamage) {
-  const std::string whole = small_author_table();
-  const std::size_t second = whole.find("TLG0012");
-  struct Case {
+// What a table keeps before its first fault: the works of an ID table, the
+// entries of the author table.
+using Kept = std::pair<std::optional<TableFault>, std::size_t>;
+Kept kept_by_id_table(std::string_view table) {
+  const IdTable read = read_id_table(table);
+  return {read.fault, read.works.size()};
+}
+Kept kept_by_author_table(std::string_view table) {
+  const AuthorTable read = read_author_table(table);
+  return {read.fault, read.entries.size()};
+}
+
+// Each damage is named once, where it stands, and what came before it is kept.
+TEST(Tables, NameTheFirstDamageAndKeepWhatCameBefore) {
+  const std::string ids = small_id_table(), authors = small_author_table();
+  const std::size_t second_name = ids.find("\x11\x00\x04line", 0), second_author = authors.find("TLG0012");
+  const struct {
     std::string name;
+    Kept (*read)(std::string_view);
     std::string table;
     std::size_t offset;
-    std::size_t entries;
+    std::string what;  // "": not looked at
+    std::size_t kept;
+  } cases[] = {
+      {"an unknown entry type", kept_by_id_table, ids.substr(0, second_name) + "\x05" + ids.substr(second_name),
+       second_name, "unknown entry type 5", 1},
+      {"a name's length past the end", kept_by_id_table, ids.substr(0, second_name) + from_hex("110020") + "line",
+       second_name + 3, "a length past the end of the table", 1},
+      {"an ID table cut short", kept_by_id_table, ids.substr(0, ids.size() - 1), ids.size() - 1,
+       "the table is cut short: it has no end entry", 1},
+      {"a work without its number", kept_by_id_table, from_hex("0200000000ef81ff00"), 5, "a work without its number", 0},
+      {"a work number past an int", kept_by_id_table, from_hex("0200100000ef81b9b9b9b9b9b9b9b9b9b9ff00"), 5,
+       "a work number too large: 9999999999", 0},
+      {"a title before any work", kept_by_id_table, from_hex("1001024142") + "\0"s, 0, "a title before any work", 0},
+      {"a name without its end", kept_by_author_table, authors.substr(0, second_author + 12), second_author + 8, "", 1},
+      {"an unknown field", kept_by_author_table,
+       authors.substr(0, second_author + 25) + "\x90" + authors.substr(second_author + 25), second_author + 25, "", 1},
+      {"an author table cut short", kept_by_author_table, authors.substr(0, authors.size() - 8), authors.size() - 8,
+       "", 2},
+      {"an entry cut short in its file name", kept_by_author_table, authors.substr(0, second_author + 4),
+       second_author, "", 1},
   };
-  const std::vector<Case> cases = {
-      {"a name without its end", whole.substr(0, second + 12), second + 8, 1},
-      {"an unknown field", whole.substr(0, second + 25) + "\x90" + whole.substr(second + 25), second + 25, 1},
-      {"a table cut short", whole.substr(0, whole.size() - 8), whole.size() - 8, 2},
-      {"an entry cut short in its file name", whole.substr(0, second + 4), second, 1},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const AuthorTable table = read_author_table(c.table);
-    ASSERT_TRUE(table.fault);
-    EXPECT_EQ(table.fault->offset, c.offset);
-    EXPECT_EQ(table.entries.size(), c.entries);
+    const auto [fault, kept] = c.read(c.table);
+    ASSERT_TRUE(fault);
+    EXPECT_EQ(fault->offset, c.offset);
+    EXPECT_EQ(c.what.empty() ? "" : fault->what, c.what);
+    EXPECT_EQ(kept, c.kept);
   }
 }
 

@@ -124,20 +124,6 @@ class OnDisk : public InFreshDirectory {
   }
 };
 
-TEST_F(OnDisk, ReportsADocumentThatCannotBeCreated) {
-  std::filesystem::create_directory("sv1_1.html");
-  std::string messages;
-  EXPECT_EQ(run_here(messages), 1);
-  EXPECT_EQ(messages, "reading tlg0001.txt work 1\nCannot open/write to 'sv1_1.html'\n");
-}
-
-TEST_F(OnDisk, ReportsAFullDisk) {
-  std::filesystem::create_symlink("/dev/full", "sv1_1.html");
-  std::string messages;
-  EXPECT_EQ(run_here(messages), 1);
-  EXPECT_EQ(messages, "reading tlg0001.txt work 1\n1 blocks were read\nCannot open/write to 'sv1_1.html'\n");
-}
-
 // A work whose RTF document runs to several megabytes: the document is
 // written in pieces while the decoder goes on.
 authorfile::Bytes large_work() {
@@ -160,20 +146,31 @@ TEST_F(OnDisk, WritesALargeDocumentWholeAndInOrder) {
   EXPECT_TRUE(on_disk == in_memory.document);
 }
 
-TEST_F(OnDisk, ReportsAFullDiskInTheMiddleOfALargeDocument) {
-  write("tlg0001.txt", to_string(large_work()));
-  std::filesystem::create_symlink("/dev/full", "sv1_1.html");
-  std::string messages;
-  EXPECT_EQ(run_here(messages), 1);
-  EXPECT_TRUE(messages.ends_with(" blocks were read\nCannot open/write to 'sv1_1.html'\n")) << messages;
-}
-
-TEST_F(OnDisk, RefusesADirectoryAsAuthorFile) {
-  std::filesystem::remove("tlg0001.txt");
-  std::filesystem::create_directory("tlg0001.txt");
-  std::string messages;
-  EXPECT_EQ(run_here(messages), 1);
-  EXPECT_EQ(messages, "Cannot open file: tlg0001.txt\n");
+// Runs that fail on disk with status 1, and their messages: whole, or only
+// their end where the count of blocks read depends on where the disk filled.
+TEST_F(OnDisk, ReportsWhatItCannotReadOrWrite) {
+  namespace fs = std::filesystem;
+  const std::string cannot_write = "Cannot open/write to 'sv1_1.html'\n";
+  const struct { const char* name; void (*setup)(); std::string messages; bool whole; } cases[] = {
+      {"a document that cannot be created", [] { fs::create_directory("sv1_1.html"); },
+       "reading tlg0001.txt work 1\n" + cannot_write, true},
+      {"a full disk", [] { fs::create_symlink("/dev/full", "sv1_1.html"); },
+       "reading tlg0001.txt work 1\n1 blocks were read\n" + cannot_write, true},
+      {"a full disk in the middle of a large document",
+       [] { write("tlg0001.txt", to_string(large_work())); fs::create_symlink("/dev/full", "sv1_1.html"); },
+       " blocks were read\n" + cannot_write, false},
+      {"a directory as author file", [] { fs::remove("tlg0001.txt"); fs::create_directory("tlg0001.txt"); },
+       "Cannot open file: tlg0001.txt\n", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();  // a fresh directory for each
+    SetUp();
+    c.setup();
+    std::string messages;
+    EXPECT_EQ(run_here(messages), 1);
+    EXPECT_TRUE(c.whole ? messages == c.messages : messages.ends_with(c.messages)) << messages;
+  }
 }
 
 }  // namespace
