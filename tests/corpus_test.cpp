@@ -177,6 +177,17 @@ TEST_F(Corpus, ConvertsTheSampleIntoACapitainsTree) {
   }
 }
 
+// --tei-lines sets the form of every line whatever the work's levels: the
+// sample's verse as prose, and back.
+TEST_F(Corpus, TeiLinesChooseVerseOrProse) {
+  for (const std::string lines : {"prose", "verse"}) {
+    const Outcome batch = run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--tei-lines", lines,
+                               "--out", "out", "12:1"});
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    EXPECT_EQ(read_file("out/sv12_1.xml").find("<lb n=\"2\"/>") != std::string::npos, lines == "prose");
+  }
+}
+
 // The names come from the tables: the title and level names of the ID
 // table, the author's name from the author table.
 TEST_F(Corpus, NamesTheTreeAndItsEditionsAfterTheTables) {
