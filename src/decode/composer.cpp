@@ -54,8 +54,7 @@ Composer::RunCodes codes_with_text(const VerbatimBytes* verbatim) {
 
 // What the letter forms have no one character for, out of the run's loop:
 // the letter through the renderer, and the room that is left after it.
-[[gnu::noinline]] Renderer::Room write_uncomposed(Renderer& writer, char* next, int index,
-                                                             std::size_t bytes_left) {
+[[gnu::noinline]] Renderer::Room write_uncomposed(Renderer& writer, char* next, int index, std::size_t bytes_left) {
   writer.run_written(next);
   writer.letter(index);
   return writer.room_for_run(bytes_left * most_per_byte);

@@ -17,15 +17,16 @@ class Composer {
   explicit Composer(Sink& sink);
 
   // Takes the letters, asterisks, diacritic signs and plain text between
-  // words from the current byte up to the first other byte, in one loop that keeps the pending letter at hand:
-  // most of the text passes here. A sink that writes a document has the
-  // run written straight into its buffer. A sink that takes the run event
-  // by event may stop the decoding in it: the run ends there. Returns
-  // whether it took the current byte, which a writer that lets no text
-  // stand as it is for now leaves to the slower way.
+  // words from the current byte up to the first other byte, in one loop
+  // that keeps the pending letter at hand: most of the text passes here. A
+  // sink that writes a document has the run written straight into its
+  // buffer; one that takes the run event by event may stop the decoding in
+  // it, and the run ends there. Returns whether it took the current byte,
+  // which a writer that lets no text stand as it is for now leaves to the
+  // slower way.
   bool compose_run(Cursor& in);
 
-  // What each byte is to a run: see composer.cpp.
+  // What each byte is to a run (see composer.cpp), by byte.
   using RunCodes = std::array<int, 256>;
   // The codes of the runs into this sink, whose bytes other than stop_code
   // may start one; a Latin run takes none.
