@@ -15,8 +15,8 @@ namespace scrivel {
 
 namespace detail {
 // "urn:cts:", the corpus's namespace and ":", spelled out once at compile time.
-constexpr std::string_view urn_start = "urn:cts:";
-constexpr auto urn_namespace_text = [] {
+inline constexpr std::string_view urn_start = "urn:cts:";
+inline constexpr auto urn_namespace_text = [] {
   std::array<char, urn_start.size() + profile::cts_namespace.size() + 1> text{};
   auto end = std::copy(urn_start.begin(), urn_start.end(), text.begin());
   end = std::copy(profile::cts_namespace.begin(), profile::cts_namespace.end(), end);
