@@ -36,9 +36,6 @@ inline constexpr std::array<LetterClass, 256> letter_classes = [] {
   return classes;
 }();
 
-// In a Latin run no byte is a letter or a diacritic sign.
-inline constexpr std::array<LetterClass, 256> no_letters{};
-
 // The diacritics that a letter carries, one bit each, named after the mark:
 // ) psili, ( dasia, / oxeia, \\ vareia, = perispomeni, + dialytika,
 // | ypogegrammeni.
