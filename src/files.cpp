@@ -238,7 +238,6 @@ std::unique_ptr<InputFile> MemoryFiles::open_input(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> memory_output(std::string& data) {
-  data.clear();
   return std::make_unique<MemoryOutput>(data);
 }
 

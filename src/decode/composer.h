@@ -38,7 +38,7 @@ class Composer {
   void end_word() { word_ended_ = true; }
   // Writes the pending letter and starts afresh; done before anything that is no letter.
   void flush() {
-    write_pending();
+    if (letter_ != no_letter) sink_.letter(word_ended_ ? letter_ + word_end_step : letter_);
     clear();
   }
 
@@ -46,11 +46,6 @@ class Composer {
   static constexpr int no_letter = -1;
 
  private:
-  void write_pending() {
-    if (letter_ == no_letter) return;
-    sink_.letter(word_ended_ ? letter_ + word_end_step : letter_);
-    clear();
-  }
   void clear() {
     letter_ = no_letter;
     capital_ = false;
