@@ -195,7 +195,8 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
     bool listed_twice;
   } cases[] = {
       {"names in mixed case", "corpus/", "corpus/Tlg0005.idt", "corpus/AuthTab.Dir", false},
-      {"an author and a work listed twice", "corpus/", "corpus/tlg0005.idt", "corpus/authtab.dir", true},
+      {"an author and a work listed twice, the author table twice", "corpus/", "corpus/tlg0005.idt",
+       "corpus/authtab.dir", true},
       {"a prefix in another directory", "lib/greek/g-", "lib/greek/g-TLG0005.IDT", "lib/greek/AUTHTAB.DIR", false},
   };
   const authorfile::AuthorFiles files = authorfile::build_files(
@@ -218,6 +219,8 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
     write_file(c.id_table, to_string(c.listed_twice ? twice : files.id_table));
     write_file(c.author_table, to_string(authorfile::author_table(c.listed_twice ? std::vector{files.author, other}
                                                                                    : std::vector{files.author})));
+    // Of two tables whose names differ only in case, the one in lower case.
+    if (c.listed_twice) write_file("corpus/AUTHTAB.DIR", to_string(authorfile::author_table({other})));
     for (const std::string format_name : {"rtf", "html", "text", "tsv", "tei"}) {
       SCOPED_TRACE(format_name);
       const Format format = *format_named(format_name);
