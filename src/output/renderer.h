@@ -39,8 +39,8 @@ struct CharacterForms {
 
 // A sink that writes a document through a Writer, one per format: it turns
 // the events into the document's bytes; its escaping and its state are its
-// own. Every ASCII byte goes through the format's ascii(), whose table of
-// byte forms also says which bytes stand as they are.
+// own. An ASCII byte that the format's table of byte forms lets stand as it
+// is goes straight into the buffer; every other one through its ascii().
 class Renderer : public Sink {
  public:
   void character(int c) override {
