@@ -4,6 +4,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <span>
 
 namespace scrivel::checks {
 namespace {
@@ -51,11 +52,16 @@ std::uint64_t text_ends(std::uint64_t word) {
          marks_of(word, '&');
 }
 
-constexpr std::array<std::string_view, 4> entities = {"&lt;", "&gt;", "&amp;", "&quot;"};
+constexpr std::array<std::string_view, 5> entities = {"&lt;", "&gt;", "&amp;", "&quot;", "&nbsp;"};
 constexpr std::size_t longest_entity = 6;
-bool begins_entity(std::string_view text) {
-  return std::ranges::any_of(entities, [text](std::string_view entity) { return text.starts_with(entity); });
+// XML knows the first four; HTML, whose blanks after a reference are no-break
+// ones, knows the fifth too.
+bool begins_entity(std::string_view text, bool html = false) {
+  return std::ranges::any_of(std::span(entities).first(html ? 5 : 4),
+                             [text](std::string_view entity) { return text.starts_with(entity); });
 }
+// HTML's elements that have no end tag.
+bool void_element(std::string_view name) { return name == "br" || name == "meta"; }
 
 bool name_start(char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || ch == '_'; }
 bool name_part(char ch) { return name_start(ch) || (ch >= '0' && ch <= '9') || ch == '-' || ch == '.'; }
@@ -149,8 +155,8 @@ void DocumentCheck::take(std::string_view bytes) {
   switch (format_) {
     case Format::rtf: take_braces(bytes); break;
     case Format::tsv: take_records(bytes); [[fallthrough]];
-    case Format::html:
     case Format::text: take_utf8(bytes); break;
+    case Format::html:
     case Format::tei:
       take_markup(bytes);
       take_utf8(bytes);
@@ -295,7 +301,7 @@ std::size_t DocumentCheck::take_text(std::string_view bytes, std::size_t at) {
     markup_at_ = size_ + at;
   } else if (bytes[at] == '>') {
     xml_fault_ = "a > outside a tag" + at_byte(size_ + at);
-  } else {
+  } else if (format_ != Format::html) {  // HTML's text keeps a control character as it stands
     xml_fault_ = "a control character" + at_byte(size_ + at);
   }
   return at + 1;
@@ -314,7 +320,7 @@ std::size_t DocumentCheck::take_tag(std::string_view bytes, std::size_t at) {
 std::size_t DocumentCheck::take_entity(std::string_view bytes, std::size_t at) {
   while (at < bytes.size() && markup_.size() < longest_entity && markup_.back() != ';') markup_ += bytes[at++];
   if (markup_.size() < longest_entity && markup_.back() != ';') return at;
-  if (!begins_entity(markup_)) xml_fault_ = "a & that begins no entity" + at_byte(markup_at_);
+  if (!begins_entity(markup_, format_ == Format::html)) xml_fault_ = "a & that begins no entity" + at_byte(markup_at_);
   markup_.clear();
   return at;
 }
@@ -340,12 +346,17 @@ void DocumentCheck::take_element(std::string_view tag) {
     xml_fault_ = "a second root element" + at_byte(markup_at_);
   } else {
     rooted_ = true;
-    if (read.kind == Tag::Kind::start) open_.emplace_back(read.name);
+    if (read.kind == Tag::Kind::start && !(format_ == Format::html && void_element(read.name)))
+      open_.emplace_back(read.name);
   }
 }
 
 std::string DocumentCheck::verdict() const {
   const std::string utf8 = pending_ > 0 && utf8_fault_.empty() ? "not UTF-8" + at_byte(sequence_at_) : utf8_fault_;
+  const std::string markup = !xml_fault_.empty() ? xml_fault_
+                             : open_.empty()     ? ""
+                                                 : std::to_string(open_.size()) +
+                                                       " element(s) left open, the innermost " + open_.back();
   switch (format_) {
     case Format::rtf:
       if (!head_.starts_with(rtf_heading)) return "no RTF heading";
@@ -355,7 +366,7 @@ std::string DocumentCheck::verdict() const {
     case Format::html:
       if (!head_.starts_with(html_heading)) return "no HTML heading";
       if (!tail_.ends_with(html_ending)) return "no HTML ending";
-      return utf8;
+      return markup.empty() ? utf8 : markup;
     case Format::text:
       if (!tail_.ends_with('\n')) return "no line feed at the end";
       return utf8;
@@ -367,9 +378,7 @@ std::string DocumentCheck::verdict() const {
     case Format::tei:
       if (!head_.starts_with(tei_heading)) return "no TEI heading";
       if (!tail_.ends_with(tei_ending)) return "no TEI ending";
-      if (!xml_fault_.empty()) return xml_fault_;
-      if (!open_.empty()) return std::to_string(open_.size()) + " element(s) left open, the innermost " + open_.back();
-      return utf8;
+      return markup.empty() ? utf8 : markup;
   }
   return "";
 }

@@ -62,7 +62,7 @@ class DocumentCheck {
   bool urn_ = true;
   std::string record_fault_;
 
-  // TEI: the elements open, the innermost last; the tag or the entity being
+  // TEI and HTML: the elements open, the innermost last; the tag or the entity being
   // taken, from its `<` or `&` on, and where it starts; whether the root
   // element was opened.
   std::vector<std::string> open_;
@@ -74,7 +74,9 @@ class DocumentCheck {
 
 // Each returns "" when the rule holds, else what is wrong.
 
-// Valid UTF-8 from the heading to the document ending.
+// Valid UTF-8 from the heading to the document ending, its elements nested:
+// each closed by an end tag in the order opened, but br and meta, which
+// have none; the entity nbsp besides XML's.
 std::string check_html(std::string_view document);
 // The braces that are not escaped balance, never close more than is open,
 // and the last one closes the heading's group at the document's end.

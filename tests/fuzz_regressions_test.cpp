@@ -45,8 +45,9 @@ TEST(FuzzRegressions, EveryInputIsSound) {
   }
 }
 
-// A TEI document with `body` inside its root element.
-std::string tei_document(std::string_view body) {
+// A TEI document with `body` inside its root element; an HTML one with it in its body.
+std::string document_of(Format format, std::string_view body) {
+  if (format == Format::html) return "<html>\n<head>\n\t<meta charset=\"a\">\n</head>\n<body>\n" + std::string(body) + "\n</body>\n</html>\n";
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">" + std::string(body) +
          "</TEI>\n";
 }
@@ -54,10 +55,11 @@ std::string tei_document(std::string_view body) {
 // Each document is taken whole, then cut in two at every byte, so that a
 // tag, an entity, a UTF-8 sequence or a word of text straddles the cut: the
 // verdict must not depend on where the buffers end.
-TEST(DocumentChecks, TeiIsWellFormedXml) {
+TEST(DocumentChecks, MarkupIsWellFormed) {
   struct Case {
     std::string_view body;
     std::string_view fault;  // how the verdict starts; "" for a sound document
+    Format format = Format::tei;
   };
   const Case cases[] = {
       {"<text><div type=\"edition\" n=\"1.a\"><l n=\"1\">&lt;&lt;%3&gt;&gt; &amp;\n \xCE\xBC\xE1\xBF\x86\xCE\xBD "
@@ -78,13 +80,16 @@ TEST(DocumentChecks, TeiIsWellFormedXml) {
       {"<?pi?>", "a processing instruction after the start"},
       {"</TEI><TEI>", "a second root element"},
       {"<p>\xCE</p>", "not UTF-8"},
+      {"[1]&nbsp;<sup>a<span class=\"exp\">b\x01</span></sup><br>\n", "", Format::html},
+      {"<sup>a<span class=\"exp\">b</sup>c</span>", "an end tag that closes no open element", Format::html},
+      {"&nbsp;", "a & that begins no entity"},
   };
-  for (const auto& [body, fault] : cases) {
-    const std::string document = tei_document(body);
-    const std::string verdict = checks::check_tei(document);
+  for (const auto& [body, fault, format] : cases) {
+    const std::string document = document_of(format, body);
+    const std::string verdict = checks::check_document(document, format);
     EXPECT_TRUE(verdict.starts_with(fault) && verdict.empty() == fault.empty()) << body << ": " << verdict;
     for (std::size_t cut = 0; cut <= document.size(); ++cut) {
-      checks::DocumentCheck check(Format::tei);
+      checks::DocumentCheck check(format);
       check.take(std::string_view(document).substr(0, cut));
       check.take(std::string_view(document).substr(cut));
       EXPECT_EQ(check.verdict(), verdict) << body << " cut at " << cut;

@@ -40,6 +40,7 @@ TEST(Sample, ConvertsToTheReviewedDocuments) {
       EXPECT_EQ(result.outcome.status, 0);
       EXPECT_EQ(notes_of(result.messages), "");
       EXPECT_EQ(result.document, read_file(SCRIVEL_EXPECTED_DIR "/" + name));
+      EXPECT_EQ(checks::check_document(result.document, format), "");
     }
   }
 }
