@@ -147,12 +147,11 @@ TEST_F(Catalogue, ListAndAuthorsWriteWhatTheTablesSay) {
     for (const WorkTold& w : a.works) {
       const std::string& tsv_line = list[++line];
       const nlohmann::json record = nlohmann::json::parse(list_json[line - 1]);
-      EXPECT_EQ(record["author"], a.entry.number);
-      EXPECT_EQ(record["name"], name);
-      EXPECT_EQ(record["work"], w.number);
-      EXPECT_EQ(record["abbreviation"], w.abbreviation);
-      EXPECT_EQ(record["title"], plain_text_of_name(w.title));
-      EXPECT_EQ(record["levels"], nlohmann::json(w.levels));
+      const nlohmann::json told_record = {{"author", a.entry.number}, {"name", name}, {"work", w.number},
+                                          {"abbreviation", w.abbreviation}, {"title", plain_text_of_name(w.title)},
+                                          {"levels", w.levels}};
+      for (const auto& [key, value] : told_record.items())
+        EXPECT_EQ(record[key], value) << key;
       const std::string start = std::to_string(a.entry.number) + "\t" + std::to_string(w.number) + "\t" +
                                 std::to_string(record["block"].get<int>()) + "\t" +
                                 std::to_string(record["offset"].get<int>()) + "\t" +

@@ -28,20 +28,9 @@ std::string long_unit(char letter) { return std::string(6000, letter); }
 
 // Works that begin inside a block, at a block start, and in a short last block.
 Bytes three_kinds_of_start() {
-  Bytes file = Builder(7)
-                   .work(1)
-                   .unit("A")
-                   .work(2)
-                   .unit("B")
-                   .unit(long_unit('G'))
-                   .unit(long_unit('G'))
-                   .block()
-                   .work(3)
-                   .unit(long_unit('D'))
-                   .unit("~[z 1]LOGOS %99")
-                   .work(4)
-                   .unit("Z")
-                   .finish();
+  const std::string g = long_unit('G') + "\n";
+  Bytes file = authorfile::build("~author 7\n~work 1\nA\n~work 2\nB\n" + g + g + "~block\n~work 3\n" + long_unit('D') +
+                                 "\n~[z 1]LOGOS %99\n~work 4\nZ\n");
   while (file.back() == 0) file.pop_back();  // a short last block
   return file;
 }
@@ -166,14 +155,11 @@ TEST_F(Corpus, ConvertsTheSampleIntoACapitainsTree) {
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"data", "sv12_1.log", "sv12_2.log"}));
   EXPECT_EQ(files_in("out/data/tlg0012"), (std::set<std::string>{"__cts__.xml", "tlg001", "tlg002"}));
   EXPECT_EQ(read_file("out/data/tlg0012/__cts__.xml"), read_file(SCRIVEL_EXPECTED_DIR "/tlg0012__cts__.xml"));
-  for (const int work : {1, 2}) {
-    const std::string folder = "out/data/tlg0012/tlg00" + std::to_string(work) + "/";
-    EXPECT_EQ(read_file(folder + "__cts__.xml"),
-              read_file(SCRIVEL_EXPECTED_DIR "/tlg0012.tlg00" + std::to_string(work) + "__cts__.xml"));
-    EXPECT_EQ(files_in(folder), (std::set<std::string>{"__cts__.xml", "tlg0012.tlg00" + std::to_string(work) +
-                                                                            ".scrivel-grc1.xml"}));
-    EXPECT_EQ(read_file(folder + "tlg0012.tlg00" + std::to_string(work) + ".scrivel-grc1.xml"),
-              read_file(SCRIVEL_EXPECTED_DIR "/sv12_" + std::to_string(work) + ".xml"));
+  for (const std::string work : {"1", "2"}) {
+    const std::string folder = "out/data/tlg0012/tlg00" + work + "/", edition = "tlg0012.tlg00" + work + ".scrivel-grc1.xml";
+    EXPECT_EQ(read_file(folder + "__cts__.xml"), read_file(SCRIVEL_EXPECTED_DIR "/tlg0012.tlg00" + work + "__cts__.xml"));
+    EXPECT_EQ(files_in(folder), (std::set<std::string>{"__cts__.xml", edition}));
+    EXPECT_EQ(read_file(folder + edition), read_file(SCRIVEL_EXPECTED_DIR "/sv12_" + work + ".xml"));
   }
 }
 
@@ -426,27 +412,13 @@ TEST_F(Corpus, ListWithACorpusNeedsNoDirectoryLine) {
 
 TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
   const std::vector<std::vector<std::string>> bad = {
-      {},
-      {"show"},
-      {"list", "--format", "html"},
-      {"list", "1:2"},
-      {"convert", "--jobs", "0"},
-      {"convert", "--jobs"},
-      {"convert", "--format", "pdf"},
-      {"convert", "--format", "TSV"},
-      {"convert", "--normalize", "nfd"},
-      {"list", "--normalize", "nfc"},
-      {"convert", "10000"},
-      {"convert", "1:1000"},
-      {"convert", "x"},
-      {"convert", "--corpus", "missing"},
-      {"convert", "--out", "missing"},
-      {"convert", "--layout", "capitains", "--format", "html"},
-      {"convert", "--tei-lines", "verse", "--format", "tsv"},
-      {"convert", "--format", "tei", "--tei-lines", "poetry"},
-      {"convert", "--format", "tei", "--layout", "tree"},
-      {"list", "--layout", "capitains"},
-  };
+      {}, {"show"}, {"list", "--format", "html"}, {"list", "1:2"}, {"convert", "--jobs", "0"}, {"convert", "--jobs"},
+      {"convert", "--format", "pdf"}, {"convert", "--format", "TSV"}, {"convert", "--normalize", "nfd"},
+      {"list", "--normalize", "nfc"}, {"convert", "10000"}, {"convert", "1:1000"}, {"convert", "x"},
+      {"convert", "--corpus", "missing"}, {"convert", "--out", "missing"},
+      {"convert", "--layout", "capitains", "--format", "html"}, {"convert", "--tei-lines", "verse", "--format", "tsv"},
+      {"convert", "--format", "tei", "--tei-lines", "poetry"}, {"convert", "--format", "tei", "--layout", "tree"},
+      {"list", "--layout", "capitains"}};
   for (const auto& args : bad) {
     const Outcome r = run(args);
     EXPECT_EQ(r.status, 2) << ::testing::PrintToString(args);

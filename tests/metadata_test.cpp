@@ -37,15 +37,10 @@ TEST(IdTable, ReadsTheSampleOfTheFormatDescription) {
   const IdTable table = read_id_table(sample);
   EXPECT_EQ(table.author, "0005");
   EXPECT_EQ(plain_text_of_name(table.author_name), "Theocritus Bucol.");
-  ASSERT_EQ(table.works.size(), 2u);
-  EXPECT_EQ(table.works[0].number, 1);
-  EXPECT_EQ(table.works[0].title, "Idyllia");
-  EXPECT_EQ(table.works[0].block, 0);
-  EXPECT_EQ(table.works[0].level_names, (std::array<std::string, 4>{"", "", "Idyll", "line"}));
-  EXPECT_EQ(table.works[1].number, 2);
-  EXPECT_EQ(table.works[1].title, "Epigrammata");
-  EXPECT_EQ(table.works[1].block, 20);
-  EXPECT_EQ(table.works[1].level_names, (std::array<std::string, 4>{"", "", "Epigram", "line"}));
+  std::vector<std::tuple<int, std::string, int, std::array<std::string, 4>>> works;
+  for (const IdWork& w : table.works) works.emplace_back(w.number, w.title, w.block, w.level_names);
+  EXPECT_EQ(works, (decltype(works){{1, "Idyllia", 0, {"", "", "Idyll", "line"}},
+                                    {2, "Epigrammata", 20, {"", "", "Epigram", "line"}}}));
   // The sample is the start of a longer table.
   ASSERT_TRUE(table.fault);
   EXPECT_EQ(table.fault->offset, 237u);

@@ -67,43 +67,23 @@ TEST(CommandLine, RefusesWhatItCannotRun) {
 }
 
 TEST(Config, ChoosesTheFormat) {
-  struct Case {
-    std::string cfg;
-    std::string document;
-  };
-  const std::vector<Case> cases = {
+  const std::pair<std::string, std::string> cases[] = {
       {"\nhtml\n", "sv1_1.html"},     {"# corpus\n\n# format\nhtml", "sv1_1.html"},
       {"\r\nhtml\r\n", "sv1_1.html"}, {"\nHTML\n", "sv1_1.rtf"},
       {"\nhtml \n", "sv1_1.rtf"},     {"\nrtf\n", "sv1_1.rtf"},
       {"\ntext\n", "sv1_1.txt"},     {"\ntsv\r\n", "sv1_1.tsv"},
       {"\nTSV\n", "sv1_1.rtf"},
   };
-  for (const Case& c : cases) {
-    const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", c.cfg}, {"tlg0001.txt", one_work}});
+  for (const auto& [cfg, document] : cases) {
+    const Outcome r = run_with({"1", "1"}, {{"scrivel.cfg", cfg}, {"tlg0001.txt", one_work}});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.files.outputs.count(c.document), 1u) << c.cfg;
+    EXPECT_EQ(r.files.outputs.count(document), 1u) << cfg;
   }
   const Outcome no_format = run_with({"1", "1"}, {{"scrivel.cfg", "\n"}, {"tlg0001.txt", one_work}});
   EXPECT_EQ(no_format.status, 0);
   EXPECT_EQ(no_format.files.outputs.count("sv1_1.rtf"), 1u);
   EXPECT_TRUE(no_format.messages.starts_with(
       "error reading format type from 'cfg' file, using rtf as deafault\nreading tlg0001.txt work 1\n"));
-}
-
-TEST(Config, UsesTheDirectoryLineAsItStands) {
-  const std::string long_directory = std::string(1000, 'd') + "/";
-  const Outcome r = run_with(
-      {"1", "1"}, {{"scrivel.cfg", long_directory + "\r\nhtml\n"}, {long_directory + "tlg0001.txt", one_work}});
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST(Run, ConvertsAWorkIntoOneDocument) {
-  const Outcome r = run_with(
-      {"7", "2"}, {{"scrivel.cfg", "\nhtml\n"}, {"tlg0007.txt", to_string(authorfile::single_work("LOGOS", 7, 2))}});
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.messages, "reading tlg0007.txt work 2\n1 blocks were read\n");
-  ASSERT_EQ(r.files.outputs.count("sv7_2.html"), 1u);
-  EXPECT_NE(r.files.outputs.at("sv7_2.html").find("<title>scrivel 4.0: 7 2</title>"), std::string::npos);
 }
 
 // Runs the real program's files in a fresh directory of its own.

@@ -21,12 +21,6 @@ using authorfile::block_size;
 using authorfile::Builder;
 using authorfile::Bytes;
 
-std::string hex(std::size_t value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "%zX", value);
-  return text;
-}
-
 std::string repeat(const std::string& s, int n) {
   std::string all;
   for (int i = 0; i < n; ++i) all += s;
@@ -45,26 +39,18 @@ std::size_t header_offset(const Bytes& file, int work, std::size_t from = 7) {
 
 // Each work opens with `"9`, whose Error 104 names the offset two bytes on:
 // the decoding began right after the work's header.
-std::string opening_error(std::size_t header) { return "Error 104: after \", offset:" + hex(header + 8) + "\n"; }
+std::string opening_error(std::size_t header) {
+  char text[48];
+  std::snprintf(text, sizeof text, "Error 104: after \", offset:%zX\n", header + 8);
+  return text;
+}
 
 TEST(WorkSearch, FindsWorksWhereverTheyBegin) {
   // Work 2 begins inside block 0 and runs into block 1, whose start header
   // already shows it; work 3 begins inside the last block; work 4 opens a
   // block of its own, so the block before it holds no header of it.
-  const Bytes file = Builder(1)
-                         .work(1)
-                         .unit("\"9A")
-                         .work(2)
-                         .unit("\"9" + long_unit('B'))
-                         .unit(long_unit('G'))
-                         .work(3)
-                         .unit("\"9D")
-                         .block()
-                         .work(4)
-                         .unit("\"9" + long_unit('Z'))
-                         .work(5)
-                         .unit("\"9Q")
-                         .finish();
+  const Bytes file = authorfile::build("~author 1\n~work 1\n\"9A\n~work 2\n\"9" + long_unit('B') + "\n" + long_unit('G') +
+                                       "\n~work 3\n\"9D\n~block\n~work 4\n\"9" + long_unit('Z') + "\n~work 5\n\"9Q\n");
   ASSERT_EQ(file.size(), 3 * block_size);
   const struct {
     int work;
