@@ -94,7 +94,7 @@ class CheckedOutput : public OutputFile {
 // conversion to the next. Nothing is read: the author file is handed in directly.
 class ReusedFiles : public FileSystem {
  public:
-  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  FileText read_text(const std::string&) override { return {}; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
     return std::make_unique<CheckedOutput>(buffers_, *check_);

@@ -49,7 +49,7 @@ Catalogue::Catalogue(FileSystem& files, std::string_view prefix, FaultReport rep
   const std::optional<std::string> table = read(author_table_name, path);
   if (!table) return;
   AuthorTable authors = read_author_table(*table);
-  if (authors.fault && report_) report_(path, *authors.fault);
+  if (authors.fault) report_damage(path, *authors.fault);
   for (AuthorEntry& author : authors.entries)
     if (const std::optional<int> number = author_number_of(author.file_name, NameCase::any))
       authors_.emplace(*number, std::move(author));
@@ -59,7 +59,13 @@ std::optional<std::string> Catalogue::read(const std::string& name, std::string&
   const auto found = names_.find(lower_case(name));
   if (found == names_.end()) return std::nullopt;
   path = directory_ + found->second;
-  return files_.read_text(path);
+  FileText read = files_.read_text(path);
+  if (!read.why.empty() && report_) report_("cannot read the table " + path + " (" + read.why + "); going on without it");
+  return std::move(read.text);
+}
+
+void Catalogue::report_damage(const std::string& path, const TableFault& fault) const {
+  if (report_) report_(path + ": offset " + std::to_string(fault.offset) + ": " + fault.what);
 }
 
 const AuthorEntry* Catalogue::entry(int author) const {
@@ -74,7 +80,7 @@ const IdWork* Catalogue::work(int author, int work) {
     std::string path;
     if (const std::optional<std::string> table = read(name_start_ + id_table_file_name(author), path)) {
       IdTable ids = read_id_table(*table);
-      if (ids.fault && report_) report_(path, *ids.fault);
+      if (ids.fault) report_damage(path, *ids.fault);
       for (IdWork& listed : ids.works) works.emplace(listed.number, std::move(listed));
     }
     known = works_.find(author);

@@ -43,11 +43,14 @@ std::string author_name_of(const WorkNames& names, int author);
 // - duplicates: the first entry of an author in the author table, and the
 //   first entry of a work in an ID table, is the one used, as a reader of
 //   the table from its top would find it;
-// - a missing table names nothing; of a damaged one, what stands before the
-//   damage is used, and the damage is told to `report` once.
+// - a missing table names nothing; one that cannot be read (no regular
+//   file, too large, not permitted) is told to `report` and not used; of a
+//   damaged one, what stands before the damage is used, and the damage is
+//   told to `report`. Each table is told of once.
 class Catalogue {
  public:
-  using FaultReport = std::function<void(const std::string& path, const TableFault& fault)>;
+  // Takes a message that names the table: "corpus/authtab.dir: offset 12: ...".
+  using FaultReport = std::function<void(const std::string& message)>;
 
   Catalogue(FileSystem& files, std::string_view prefix, FaultReport report = {});
 
@@ -61,6 +64,7 @@ class Catalogue {
  private:
   // A table's text and its path as it stands in the directory.
   std::optional<std::string> read(const std::string& name, std::string& path) const;
+  void report_damage(const std::string& path, const TableFault& fault) const;
 
   FileSystem& files_;
   std::string directory_;

@@ -1,6 +1,11 @@
 #include "files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -35,6 +40,27 @@ class DiskInput : public InputFile {
 };
 
 constexpr std::size_t disk_buffer_size = 1 << 20;
+
+// The bytes of an open file, up to `largest_text` and one more; nothing,
+// with the reason, when a read fails or the file has grown past that.
+std::optional<std::string> read_all(int descriptor, std::string& why) {
+  std::string text;
+  char chunk[4096];
+  for (;;) {
+    const ssize_t n = ::read(descriptor, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      why = std::strerror(errno);
+      return std::nullopt;
+    }
+    if (n == 0) return text;
+    text.append(chunk, static_cast<std::size_t>(n));
+    if (text.size() > largest_text) {
+      why = "larger than " + std::to_string(largest_text >> 20) + " MiB";
+      return std::nullopt;
+    }
+  }
+}
 
 // Flushes and closes `file`; false when that or an earlier write failed.
 bool close_file(std::FILE* file, bool failed) {
@@ -179,15 +205,27 @@ std::size_t MemoryInput::read(unsigned char* dest, std::size_t n) {
 
 std::vector<std::string> FileSystem::names_in(const std::string&) { return {}; }
 
-std::optional<std::string> DiskFiles::read_text(const std::string& name) {
-  std::FILE* file = std::fopen(name.c_str(), "r");
-  if (!file) return std::nullopt;
-  std::string text;
-  char chunk[4096];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-  std::fclose(file);
-  return text;
+const char* kind_of_irregular_file(unsigned mode) {
+  return S_ISDIR(mode) ? "a directory" : S_ISFIFO(mode) ? "a FIFO" : "not a regular file";
+}
+
+// Opened without blocking, so that a FIFO in the file's place cannot hold
+// the run in open(), and read only when it is a regular file; reading stops
+// past `largest_text`, whatever size the file claims.
+FileText DiskFiles::read_text(const std::string& name) {
+  const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return {std::nullopt, errno == ENOENT ? "" : std::strerror(errno)};
+  FileText read;
+  struct stat status {};
+  if (::fstat(descriptor, &status) != 0) {
+    read.why = std::strerror(errno);
+  } else if (!S_ISREG(status.st_mode)) {
+    read.why = kind_of_irregular_file(status.st_mode);
+  } else {
+    read.text = read_all(descriptor, read.why);
+  }
+  ::close(descriptor);
+  return read;
 }
 
 std::vector<std::string> DiskFiles::names_in(const std::string& directory) {
@@ -215,10 +253,10 @@ std::unique_ptr<OutputFile> DiskFiles::create_output(const std::string& name) {
   return std::make_unique<BackgroundDiskOutput>(file);
 }
 
-std::optional<std::string> MemoryFiles::read_text(const std::string& name) {
+FileText MemoryFiles::read_text(const std::string& name) {
   const auto found = inputs.find(name);
-  if (found == inputs.end()) return std::nullopt;
-  return found->second;
+  if (found == inputs.end()) return {};
+  return {found->second, ""};
 }
 
 std::vector<std::string> MemoryFiles::names_in(const std::string& directory) {

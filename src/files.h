@@ -40,13 +40,28 @@ class OutputFile {
   virtual bool close(std::size_t used) = 0;
 };
 
+// A small file's whole text, or why there is none.
+struct FileText {
+  std::optional<std::string> text;
+  std::string why;  // without text: "" when the file is missing, else the reason
+};
+
+// The largest file read whole as text (scrivel.cfg, a table of the corpus).
+// A table lists authors or the works of one author file, some hundred
+// kilobytes at most; a file of gigabytes in a table's place is no table,
+// and holding it whole could exhaust the memory.
+inline constexpr std::size_t largest_text = 16 << 20;
+
+// What a file that is not a regular file is, in a message: "a directory", "a FIFO".
+const char* kind_of_irregular_file(unsigned mode);
+
 // Everything a run reads or creates: scrivel.cfg, the author file, the
 // corpus's tables, the document.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  // The whole text of a file; nothing when it cannot be opened.
-  virtual std::optional<std::string> read_text(const std::string& name) = 0;
+  // The whole text of a regular file of at most `largest_text` bytes.
+  virtual FileText read_text(const std::string& name) = 0;
   // The names of the files in `directory` ("" the current one), so that a
   // file can be found whatever the case of its name; none where it cannot
   // be listed, as in a file system that only takes documents.
@@ -66,7 +81,7 @@ class DiskFiles : public FileSystem {
   enum class Writing { background, in_turn };
   explicit DiskFiles(Writing writing = Writing::background) : writing_(writing) {}
 
-  std::optional<std::string> read_text(const std::string& name) override;
+  FileText read_text(const std::string& name) override;
   std::vector<std::string> names_in(const std::string& directory) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
@@ -99,7 +114,7 @@ class MemoryFiles : public FileSystem {
   std::map<std::string, std::string> inputs;
   std::map<std::string, std::string> outputs;
 
-  std::optional<std::string> read_text(const std::string& name) override;
+  FileText read_text(const std::string& name) override;
   std::vector<std::string> names_in(const std::string& directory) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;

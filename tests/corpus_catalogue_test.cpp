@@ -5,6 +5,8 @@
 // work are the same.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -177,6 +179,45 @@ TEST_F(Catalogue, ADamagedTableCostsOneWarning) {
       << listed.out;
 }
 
+// Whatever stands in a table's place, a table that cannot be read is named
+// with the reason, once, and both programs go on without it; neither waits
+// on a FIFO (the alarm ends a run that does).
+TEST_F(Catalogue, ATableThatCannotBeReadIsNamedAndLeftOut) {
+  const struct {
+    const char* why;
+    void (*put)(const fs::path&);
+  } cases[] = {
+      {"a FIFO", [](const fs::path& table) { fs::remove(table), ::mkfifo(table.c_str(), 0644); }},
+      {"a directory", [](const fs::path& table) { fs::remove(table), fs::create_directory(table); }},
+      {"Too many levels of symbolic links",
+       [](const fs::path& table) { fs::remove(table), fs::create_symlink(table.filename(), table); }},
+      {"larger than 16 MiB", [](const fs::path& table) { fs::resize_file(table, std::uintmax_t{8} << 30); }},
+      {"Permission denied", [](const fs::path& table) { fs::permissions(table, fs::perms::none); }},
+  };
+  std::ofstream("scrivel.cfg") << "corpus/\ntei\n";
+  for (const auto& c : cases) {
+    if (::geteuid() == 0 && c.why == std::string("Permission denied")) continue;  // root reads it all the same
+    for (const fs::path table : {"corpus/AUTHTAB.DIR", "corpus/TLG0001.IDT"}) {
+      SCOPED_TRACE(table.string() + " " + c.why);
+      const std::string kept = read_file(table);
+      c.put(table);
+      ::alarm(60);
+      const Outcome listed = run({"list", "--corpus", "corpus", "1"});
+      DiskFiles disk;
+      std::ostringstream messages;
+      EXPECT_EQ(scrivel::run({"scrivel", "1", "1"}, disk, messages), 0) << messages.str();
+      ::alarm(0);
+      EXPECT_EQ(listed.status, 0);
+      EXPECT_EQ(listed.err, "scrivel-corpus: cannot read the table " + table.string() + " (" + c.why +
+                                "); going on without it\n");
+      EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 3) << listed.out;
+      std::error_code no_target;  // the loop of links has none
+      fs::permissions(table, fs::perms::owner_all, no_target);
+      fs::remove_all(table);
+      write_file(table, kept);
+    }
+  }
+}
 
 // Both programs convert author 5's two works, in every format, from
 // tables that differ from the plain case: names in mixed case, an author

@@ -50,7 +50,7 @@ class Lending : public FileSystem {
  public:
   explicit Lending(std::size_t room) : room_(room) {}
   std::string document;
-  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  FileText read_text(const std::string&) override { return {}; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
     return std::make_unique<Lent>(document, room_);

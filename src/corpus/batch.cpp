@@ -45,7 +45,7 @@ class StagedDocument : public FileSystem {
   StagedDocument(const StagedDocument&) = delete;
   StagedDocument& operator=(const StagedDocument&) = delete;
 
-  std::optional<std::string> read_text(const std::string&) override { return std::nullopt; }
+  FileText read_text(const std::string&) override { return {}; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
     temporary_ = temporary_name(final_);

@@ -136,7 +136,7 @@ Settings settings_of(const Options& options) {
   // scrivel.cfg is read for what the command line leaves open: the corpus,
   // and the format of a conversion.
   const bool converting = options.command == Options::Command::convert;
-  const bool configured = files.read_text("scrivel.cfg").has_value();
+  const bool configured = files.read_text("scrivel.cfg").text.has_value();
   if (configured && (!options.corpus || (converting && !options.format))) {
     std::ostringstream printed;
     Messages messages(printed);
@@ -215,7 +215,7 @@ class MappedFile {
     if (::fstat(descriptor, &status) != 0) {
       why = std::strerror(errno);
     } else if (!S_ISREG(status.st_mode)) {
-      why = S_ISDIR(status.st_mode) ? "a directory" : S_ISFIFO(status.st_mode) ? "a FIFO" : "not a regular file";
+      why = kind_of_irregular_file(status.st_mode);
     } else {
       const std::size_t size = static_cast<std::size_t>(status.st_size);
       void* data = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
@@ -268,11 +268,10 @@ std::string errors_of(const std::string& path, bool empty, const WorkList& list)
   return "scrivel-corpus: " + path + ": " + (empty ? "the file is empty: " : "") + list.errors;
 }
 
-// The corpus's tables, read from the disk; a damaged one is named on `err`.
+// The corpus's tables, read from the disk; one damaged or unreadable is named on `err`.
 Catalogue catalogue_of(const Settings& settings, DiskFiles& files, std::ostream& err) {
-  return Catalogue(files, settings.prefix, [&err](const std::string& path, const TableFault& fault) {
-    err << "scrivel-corpus: " << path << ": offset " << fault.offset << ": " << fault.what << "\n";
-  });
+  return Catalogue(files, settings.prefix,
+                   [&err](const std::string& message) { err << "scrivel-corpus: " << message << "\n"; });
 }
 
 // Calls `each` with every author file that a listing covers, once each,

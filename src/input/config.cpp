@@ -44,7 +44,7 @@ std::string_view without_line_end(std::string_view line) {
 }  // namespace
 
 Config read_config(FileSystem& files, Messages& messages) {
-  const std::optional<std::string> text = files.read_text("scrivel.cfg");
+  const std::optional<std::string> text = files.read_text("scrivel.cfg").text;
   if (!text) {
     messages.printf("Cannot open cfg file\n");
     throw FatalExit{1};
