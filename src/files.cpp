@@ -246,11 +246,19 @@ std::unique_ptr<InputFile> DiskFiles::open_input(const std::string& path) {
   return std::make_unique<DiskInput>(file);
 }
 
-std::unique_ptr<OutputFile> DiskFiles::create_output(const std::string& name) {
-  std::FILE* file = std::fopen(name.c_str(), "w");
-  if (!file) return nullptr;
+std::unique_ptr<OutputFile> DiskFiles::output_to(int descriptor) {
+  std::FILE* file = ::fdopen(descriptor, "w");
+  if (!file) {
+    ::close(descriptor);
+    return nullptr;
+  }
   if (writing_ == Writing::in_turn) return std::make_unique<DiskOutput>(file);
   return std::make_unique<BackgroundDiskOutput>(file);
+}
+
+std::unique_ptr<OutputFile> DiskFiles::create_output(const std::string& name) {
+  const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return descriptor < 0 ? nullptr : output_to(descriptor);
 }
 
 FileText MemoryFiles::read_text(const std::string& name) {

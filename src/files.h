@@ -85,6 +85,8 @@ class DiskFiles : public FileSystem {
   std::vector<std::string> names_in(const std::string& directory) override;
   std::unique_ptr<InputFile> open_input(const std::string& path) override;
   std::unique_ptr<OutputFile> create_output(const std::string& name) override;
+  // A document written to a file already open for writing, which it closes.
+  std::unique_ptr<OutputFile> output_to(int descriptor);
 
  private:
   Writing writing_;

@@ -272,7 +272,8 @@ TEST_F(Corpus, AnAuthorFileThatCannotBeReadIsNamedWithTheReason) {
 // A run killed outright leaves its temporary files; the next run in the
 // same folder removes those of processes that are gone, and says so. Those
 // of live processes (this test's parent and two children of its own) stay,
-// in whatever order the sweep meets them among the others.
+// in whatever order the sweep meets them among the others, and so do files
+// of names that no run gives.
 TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemoved) {
   add_author(1, Builder(1).work(1).unit("A").finish());
   std::set<std::string> live = {".sv1_7.html.part" + std::to_string(::getppid())};
@@ -287,6 +288,10 @@ TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemoved) {
   }
   for (const std::string& name : live) write_file("out/" + name, "a run that is still going");
   for (int i = 0; i < 6; ++i) write_file("out/.sv2_" + std::to_string(i) + ".html.part99999999" + std::to_string(i), "");
+  // Names that a batch does not give, whatever process they name, are the user's.
+  for (const std::string users : {".backup.part99999", ".notes.txt.part999999999", "sv3_1.html.part999999999",
+                                  ".sv3_1.html.part999999999.bak"})
+    write_file("out/" + users, ""), live.insert(users);
   const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html"});
   for (const pid_t child : children) ::kill(child, SIGKILL), ::waitpid(child, nullptr, 0);
   EXPECT_EQ(batch.status, 0);
@@ -313,15 +318,24 @@ TEST_F(Corpus, StaleTemporaryFilesOfAKilledRunAreRemovedFromTheTree) {
             (std::set<std::string>{"__cts__.xml", "tlg0001.tlg001.scrivel-grc1.xml"}));
 }
 
-TEST_F(Corpus, AFullDiskLeavesEarlierDocumentsWholeAndNothingOfTheFailedOne) {
-  add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").work(3).unit("C").finish());
-  fs::create_symlink("/dev/full", "out/.sv1_2.html.part" + std::to_string(::getpid()));
-  const Outcome batch = run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "--jobs", "1"});
-  EXPECT_EQ(batch.status, 1);
-  EXPECT_NE(batch.err.find("work 2 failed: Cannot open/write to 'sv1_2.html'"), std::string::npos) << batch.err;
-  EXPECT_EQ(files_in("out"),
-            (std::set<std::string>{"sv1_1.html", "sv1_1.log", "sv1_2.log", "sv1_3.html", "sv1_3.log"}));
-  EXPECT_TRUE(read_file("out/sv1_1.html").ends_with("</html>\n"));
+// Links planted at the temporary names a run will use, by whoever may
+// write into the out directory, are neither followed nor written over: the
+// file they point to stays as it was, and every file of the run stands whole
+// under its own name.
+TEST_F(Corpus, LinksPlantedAtTemporaryNamesAreNotFollowed) {
+  add_author(1, Builder(1).work(1).unit("~[z 1]A").finish());
+  write_file("victim", "the user's own");
+  const std::string tree = "out/data/tlg0001/", part = ".part" + std::to_string(::getpid());
+  fs::create_directories(tree + "tlg001");
+  for (const std::string& planted : {std::string("out/.sv1_1.html"), std::string("out/.sv1_1.log"), tree + ".__cts__.xml",
+                                    tree + "tlg001/.__cts__.xml", tree + "tlg001/.tlg0001.tlg001.scrivel-grc1.xml"})
+    fs::create_symlink(fs::absolute("victim"), planted + part);
+  EXPECT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html"}).status, 0);
+  EXPECT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "tei", "--layout", "capitains"}).status, 0);
+  EXPECT_EQ(read_file("victim"), "the user's own");
+  for (const std::string& written : {std::string("out/sv1_1.html"), std::string("out/sv1_1.log"), tree + "__cts__.xml", tree + "tlg001/__cts__.xml",
+                                    tree + "tlg001/tlg0001.tlg001.scrivel-grc1.xml"})
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written)) && fs::file_size(written) > 0) << written;
 }
 
 // Root writes wherever the mode bits forbid; there the folder is made immutable.

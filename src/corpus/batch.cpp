@@ -1,5 +1,6 @@
 #include "corpus/batch.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,9 +9,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <mutex>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -18,6 +19,8 @@
 
 #include "corpus/capitains.h"
 #include "files.h"
+#include "output/passage.h"
+#include "profile.h"
 #include "scrivel.h"
 
 namespace scrivel::corpus {
@@ -25,14 +28,43 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file's temporary name beside its own: hidden, and told apart from
-// those of another process that writes into the same directory.
-fs::path temporary_name(const fs::path& final_path) {
+// A file's temporary name beside its own: hidden, told apart from those of
+// another process that writes into the same directory by the process's
+// number, and where that name is taken by a count after it.
+fs::path temporary_name(const fs::path& final_path, int attempt) {
   std::string name = ".";
   name += final_path.filename().string();
   name += ".part";
   name += std::to_string(::getpid());
+  if (attempt > 0) name.append("-").append(std::to_string(attempt));
   return final_path.parent_path() / name;
+}
+
+// Creates a file under a temporary name of `final_path`, exclusively and
+// never through a link: whoever may write into the directory can plant a
+// link or a file at a name a run will use, and nothing planted is written
+// through or over. Returns the descriptor, or -1 with errno set.
+int create_temporary(const fs::path& final_path, fs::path& temporary) {
+  constexpr int attempts = 100;
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    temporary = temporary_name(final_path, attempt);
+    const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (descriptor >= 0 || errno != EEXIST) return descriptor;
+  }
+  return -1;
+}
+
+std::error_code last_error() { return {errno, std::generic_category()}; }
+
+// Writes all of `text`; why it failed, if it did.
+std::error_code write_all(int descriptor, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(descriptor, text.data(), text.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return last_error();
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return {};
 }
 
 // The document of one conversion, created under a temporary name beside
@@ -48,8 +80,10 @@ class StagedDocument : public FileSystem {
   FileText read_text(const std::string&) override { return {}; }
   std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
-    temporary_ = temporary_name(final_);
-    return disk_.create_output(temporary_.string());
+    const int descriptor = create_temporary(final_, temporary_);
+    if (descriptor >= 0) return disk_.output_to(descriptor);
+    temporary_.clear();
+    return nullptr;
   }
 
   bool created() const { return !temporary_.empty(); }
@@ -77,12 +111,11 @@ class StagedDocument : public FileSystem {
 // failed write or close (a full disk) the temporary file is removed. Returns
 // why it failed, if it did.
 std::error_code write_whole(const fs::path& path, const std::string& text) {
-  const fs::path temporary = temporary_name(path);
-  std::ofstream file(temporary, std::ios::binary);
-  file << text;
-  file.close();
-  std::error_code error;
-  if (!file) error = std::make_error_code(errno != 0 ? std::errc(errno) : std::errc::io_error);
+  fs::path temporary;
+  const int descriptor = create_temporary(path, temporary);
+  if (descriptor < 0) return last_error();
+  std::error_code error = write_all(descriptor, text);
+  if (::close(descriptor) != 0 && !error) error = last_error();
   if (!error) fs::rename(temporary, path, error);
   if (error) {
     std::error_code ignored;
@@ -247,18 +280,34 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
   work_through();
 }
 
+// The temporary names a batch gives what it writes: a work's document or
+// log, or in the CapiTainS layout an edition or a __cts__.xml; the process's
+// number is the first group.
+const std::regex& temporary_names() {
+  // Built by appending: `"literal" + std::string` trips a false -Wrestrict in g++ 12.
+  static const std::regex names = [] {
+    const std::string prefix(profile::file_prefix);
+    std::string pattern = "\\.(?:sv[0-9]+_[0-9]+\\.(?:log";
+    for (const Format format : {Format::rtf, Format::html, Format::text, Format::tsv, Format::tei})
+      pattern.append("|").append(extension_of(format).substr(1));
+    pattern.append(")|__cts__\\.xml|").append(prefix).append("[0-9]{4}\\.").append(prefix).append("[0-9]{3}\\.");
+    pattern.append(edition_name()).append("\\.xml)\\.part([0-9]{1,9})(?:-[0-9]+)?");
+    return std::regex(pattern);
+  }();
+  return names;
+}
+
 // The temporary files that a run killed outright left in `directory`:
-// those of a process that is gone. Returns how many were removed.
+// those of a process that is gone, under a name a batch gives. Returns how
+// many were removed.
 int remove_stale_temporaries(const fs::path& directory) {
   int removed = 0;
   std::error_code error;
   for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
-    const std::size_t part = name.rfind(".part");
-    if (!name.starts_with('.') || part == std::string::npos || part + 5 == name.size()) continue;
-    const std::string_view digits = std::string_view(name).substr(part + 5);
-    if (digits.find_first_not_of("0123456789") != std::string_view::npos || digits.size() > 9) continue;
-    const pid_t process = std::stoi(std::string(digits));
+    std::smatch temporary;
+    if (!std::regex_match(name, temporary, temporary_names())) continue;
+    const pid_t process = std::stoi(temporary[1].str());
     if (process == ::getpid() || ::kill(process, 0) == 0 || errno != ESRCH) continue;
     std::error_code ignored;
     if (fs::remove(entry->path(), ignored)) ++removed;
