@@ -338,6 +338,47 @@ TEST_F(Corpus, LinksPlantedAtTemporaryNamesAreNotFollowed) {
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(written)) && fs::file_size(written) > 0) << written;
 }
 
+// A re-run of an author whose file no longer holds a work names what an
+// earlier run wrote for it, and leaves it.
+TEST_F(Corpus, AReRunNamesTheFilesOfWorksNoLongerThere) {
+  const std::vector<std::string> html = {"convert", "--corpus", "corpus", "--out", "out", "--format", "html"},
+                                 tree = {"convert", "--corpus", "corpus", "--out", "out", "--format", "tei",
+                                         "--layout", "capitains"};
+  add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").work(3).unit("C").finish());
+  ASSERT_EQ(run(html).status, 0);
+  ASSERT_EQ(run(tree).status, 0);
+  add_author(1, Builder(1).work(1).unit("A").work(2).unit("B").finish());
+  const std::string left = " is of a work that the author file no longer holds; left as it stands\n";
+  const Outcome again = run(html);
+  EXPECT_EQ(again.status, 0);
+  EXPECT_NE(again.err.find("scrivel-corpus: out/sv1_3.html" + left + "scrivel-corpus: out/sv1_3.log" + left),
+            std::string::npos) << again.err;
+  EXPECT_NE(run(tree).err.find("scrivel-corpus: out/sv1_3.log" + left + "scrivel-corpus: out/data/tlg0001/tlg003" + left),
+            std::string::npos);
+  EXPECT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "html", "1:1"}).err.find(left), std::string::npos);
+}
+
+// A work that cannot be written in its folder of the tree is named by the
+// tree's path, and so is the earlier edition that could not be removed.
+TEST_F(Corpus, AWorkThatCannotBeWrittenInTheTreeIsNamedByItsPath) {
+  const std::vector<std::string> tree = {"convert", "--corpus", "corpus", "--out", "out", "--format", "tei",
+                                         "--layout", "capitains"};
+  add_author(1, Builder(1).work(1).unit("A").finish());
+  ASSERT_EQ(run(tree).status, 0);
+  const std::string folder = "out/data/tlg0001/tlg001", edition = folder + "/tlg0001.tlg001.scrivel-grc1.xml";
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  const bool immutable = ::geteuid() == 0 && std::system(("chattr +i " + folder + " 2>/dev/null").c_str()) == 0;
+  if (::geteuid() == 0 && !immutable) GTEST_SKIP() << "no way to make a folder unwritable here";
+  const Outcome again = run(tree);
+  if (immutable) std::system(("chattr -i " + folder).c_str());
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(again.status, 1);
+  const std::string why = immutable ? "Operation not permitted" : "Permission denied";
+  EXPECT_NE(again.err.find("work 1 failed: Cannot open/write to '" + edition + "' (" + why +
+                           "); could not remove the earlier " + edition + ": " + why),
+            std::string::npos) << again.err;
+}
+
 // Root writes wherever the mode bits forbid; there the folder is made immutable.
 TEST_F(Corpus, AnOutFolderThatCannotBeWrittenIsRefused) {
   add_author(1, Builder(1).work(1).unit("A").finish());

@@ -82,11 +82,14 @@ class StagedDocument : public FileSystem {
   std::unique_ptr<OutputFile> create_output(const std::string&) override {
     const int descriptor = create_temporary(final_, temporary_);
     if (descriptor >= 0) return disk_.output_to(descriptor);
+    creation_error_ = last_error();
     temporary_.clear();
     return nullptr;
   }
 
   bool created() const { return !temporary_.empty(); }
+  // Why the document could not be created, if it could not.
+  std::error_code creation_error() const { return creation_error_; }
   // Why the rename failed, if it did; the document is then removed.
   std::error_code commit() {
     std::error_code error;
@@ -103,6 +106,7 @@ class StagedDocument : public FileSystem {
  private:
   fs::path final_;
   fs::path temporary_;
+  std::error_code creation_error_;
   // The batch keeps the cores busy with conversions: no writer threads.
   DiskFiles disk_{DiskFiles::Writing::in_turn};
 };
@@ -129,7 +133,8 @@ std::error_code write_whole(const fs::path& path, const std::string& text) {
 // Says so, for the work's line on standard error.
 std::string removal_of_earlier(const fs::path& document) {
   std::error_code error;
-  if (!fs::is_regular_file(document, error) || !fs::remove(document, error)) return "";
+  if (!fs::is_regular_file(document, error)) return "";
+  if (!fs::remove(document, error)) return "; could not remove the earlier " + document.string() + ": " + error.message();
   return "; removed the earlier " + document.string();
 }
 
@@ -148,6 +153,18 @@ std::string removal_of_earlier(const Job& job, const BatchSettings& settings, co
 fs::path document_path(const Job& job, const BatchSettings& settings) {
   if (settings.layout == Layout::capitains) return capitains::edition_path(settings.out, job.author, job.work);
   return settings.out / document_name(settings.format, job.author, job.work);
+}
+
+// Why a work failed. The conversion names a document that it cannot write
+// by its name alone, as scrivel writes it into the current directory; the
+// batch names the file it writes, and why it could not create it.
+std::string failure_of(const Outcome& outcome, const Job& job, const BatchSettings& settings,
+                       const fs::path& final_document, const StagedDocument& document) {
+  const std::string unwritable = "Cannot open/write to '" + document_name(settings.format, job.author, job.work) + "'";
+  if (outcome.reports.fatal_message != unwritable) return outcome.reports.fatal_message;
+  std::string failure = "Cannot open/write to '" + final_document.string() + "'";
+  if (const std::error_code error = document.creation_error()) failure += " (" + error.message() + ")";
+  return failure;
 }
 
 // What became of one work of the batch, and what went wrong, for standard error.
@@ -183,7 +200,7 @@ JobResult convert_job(const Job& job, const BatchSettings& settings) {
   // written fails, and leaves no document.
   const std::error_code unlogged = write_whole(log, settings.config_note + printed.str());
   const std::string removed = failed || unlogged ? removal_of_earlier(job, settings, final_document) : "";
-  if (failed) return {JobResult::Kind::failed, outcome.reports.fatal_message + removed};
+  if (failed) return {JobResult::Kind::failed, failure_of(outcome, job, settings, final_document, document) + removed};
   if (unlogged) {
     document.discard();
     return {JobResult::Kind::failed, "cannot write " + log.string() + ": " + unlogged.message() + removed};
@@ -330,6 +347,47 @@ void remove_stale_temporaries(const std::vector<Job>& jobs, const BatchSettings&
   if (removed > 0)
     err << "scrivel-corpus: removed " << removed << " temporary files that an earlier run stopped outright left in "
         << settings.out.string() << "\n";
+}
+
+namespace {
+
+// The work that a file's name gives it when it matches `pattern`, whose one
+// group is the work's number.
+std::optional<int> work_named(const fs::path& file, const std::regex& pattern) {
+  std::smatch match;
+  const std::string name = file.filename().string();
+  if (!std::regex_match(name, match, pattern)) return std::nullopt;
+  return std::stoi(match[1].str());
+}
+
+// The files under `directory` that `pattern` names of a work not in `works`.
+std::vector<fs::path> files_of_other_works(const fs::path& directory, const std::regex& pattern,
+                                           const std::set<int>& works) {
+  std::vector<fs::path> files;
+  std::error_code error;
+  for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error))
+    if (const std::optional<int> work = work_named(entry->path(), pattern); work && !works.contains(*work))
+      files.push_back(entry->path());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+void name_files_of_missing_works(const std::map<int, std::set<int>>& works_now, const BatchSettings& settings,
+                                 std::ostream& err) {
+  for (const auto& [author, works] : works_now) {
+    const std::string stem = "sv" + std::to_string(author) + "_([0-9]+)\\.";
+    std::vector<fs::path> files = files_of_other_works(
+        settings.out, std::regex(stem + "(?:log|" + std::string(extension_of(settings.format).substr(1)) + ")"), works);
+    if (settings.layout == Layout::capitains) {
+      const std::vector<fs::path> folders = files_of_other_works(
+          capitains::author_directory(settings.out, author), std::regex(std::string(profile::file_prefix) + "([0-9]{3})"), works);
+      files.insert(files.end(), folders.begin(), folders.end());
+    }
+    for (const fs::path& file : files)
+      err << "scrivel-corpus: " << file.string() << " is of a work that the author file no longer holds; left as it stands\n";
+  }
 }
 
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console) {

@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
+#include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -57,5 +60,13 @@ void in_parallel(std::size_t count, int jobs, const std::atomic<int>& stop,
 // edition, and every author's after the batch, where any of their works has
 // an edition in the tree.
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console);
+
+// Names on `err` what an earlier run wrote into the out directory for works
+// that an author file converted whole no longer holds (`works_now`: each
+// such author's works): their documents, logs and, in the CapiTainS layout,
+// folders are left as they stand, but a tree that no longer matches the
+// corpus does not go unseen.
+void name_files_of_missing_works(const std::map<int, std::set<int>>& works_now, const BatchSettings& settings,
+                                 std::ostream& err);
 
 }  // namespace scrivel::corpus

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -331,9 +332,11 @@ int authors_command(const Options& options, const Settings& settings, Console& c
 }
 
 // The works a conversion covers, each once: those named, and every work of
-// each author named alone. The author files are listed `jobs` at a time,
-// since each listing reads its whole file.
-std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& failed_files) {
+// each author named alone, whose works `whole_authors` receives where the
+// file lists without an error. The author files are listed `jobs` at a
+// time, since each listing reads its whole file.
+std::vector<Job> jobs_of(const Options& options, const Settings& settings, Console& console, int& failed_files,
+                         std::map<int, std::set<int>>& whole_authors) {
   const std::vector<Target> targets = targets_of(options, settings);
   std::vector<std::optional<WorkList>> lists(targets.size());
   std::vector<char> empty(targets.size());  // not vector<bool>: each thread writes an element of its own
@@ -358,7 +361,9 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
     }
     if (!target.work && !lists[i]->errors.empty() && failed.insert(target.author).second)
       console.err << errors_of(path, empty[i] != 0, *lists[i]);
+    std::set<int>* whole = !target.work && lists[i]->errors.empty() ? &whole_authors[target.author] : nullptr;
     for (const ListedWork& work : lists[i]->works) {
+      if (whole) whole->insert(work.work);
       if (target.work && *target.work != work.work) continue;
       if (taken.insert({target.author, work.work}).second)
         jobs.push_back({target.author, work.work, path, work.bytes, {}});
@@ -381,12 +386,13 @@ void name_works(std::vector<Job>& jobs, const Settings& settings, Console& conso
 int convert_command(const Options& options, const Settings& settings, Console& console) {
   const auto start = std::chrono::steady_clock::now();
   int failed_files = 0;
-  std::vector<Job> jobs = jobs_of(options, settings, console, failed_files);
+  std::map<int, std::set<int>> whole_authors;
+  std::vector<Job> jobs = jobs_of(options, settings, console, failed_files, whole_authors);
   if (settings.format == Format::tei) name_works(jobs, settings, console);
-  const BatchSummary summary = convert_batch(jobs,
-                                             {settings.format, settings.normalization, settings.lines, settings.layout,
-                                              settings.config_note, settings.out, settings.jobs},
-                                             console);
+  const BatchSettings batch{settings.format, settings.normalization, settings.lines, settings.layout,
+                            settings.config_note, settings.out, settings.jobs};
+  const BatchSummary summary = convert_batch(jobs, batch, console);
+  if (console.stop.load() == 0) name_files_of_missing_works(whole_authors, batch, console.err);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   char line[200];
   std::snprintf(line, sizeof line,
