@@ -86,6 +86,39 @@ TEST_F(Corpus, AWorksDataEndAtTheEndCodeWhateverPadsItsBlock) {
   }
 }
 
+// A header whose digits are not digits names no work: it is told of, left
+// out of the list and of a conversion, and the work before it still ends there.
+TEST_F(Corpus, AHeaderWhoseDigitsAreNoDigitsIsLeftOut) {
+  Bytes file = Builder(5).work(1).unit("A").work(2).unit("B").work(3).unit("C").finish();
+  const WorkList sound = list_works(to_string(file));
+  ASSERT_EQ(sound.works.size(), 3u);
+  file[sound.works[1].header + 4] = 0xAF;                                // work -1
+  file[sound.works[2].header + 2] = file[sound.works[2].header + 3] = 0xB9;  // and 1000
+  file[sound.works[2].header + 4] = 0xBA;
+  add_author(5, file);
+  const Outcome listed = run({"list", "--corpus", "corpus"});
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.out, "author\twork\tblock\toffset\tbytes\tabbreviation\ttitle\tlevels\n5\t1\t0\t7\t" +
+                            std::to_string(sound.works[0].bytes) + "\t\t\t\n");
+  const std::string left_out = " has bytes that are no digits for its number; left out\n";
+  EXPECT_EQ(listed.err, "scrivel-corpus: corpus/tlg0005.txt: the work header at offset " +
+                            std::to_string(sound.works[1].header) + left_out +
+                            "scrivel-corpus: corpus/tlg0005.txt: the work header at offset " +
+                            std::to_string(sound.works[2].header) + left_out);
+  EXPECT_EQ(run({"convert", "--corpus", "corpus", "--out", "out", "--format", "tsv"}).status, 0);
+  EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv5_1.tsv", "sv5_1.log"}));
+}
+
+// authors tells of a broken author file as list does, and fails as it does.
+TEST_F(Corpus, AuthorsTellsOfBrokenFilesAsListDoes) {
+  add_author(6, {});
+  add_author(7, Bytes(100, 0x41));
+  const Outcome listed = run({"list", "--corpus", "corpus"}), authors = run({"authors", "--corpus", "corpus"});
+  EXPECT_EQ(authors.status, 1);
+  EXPECT_EQ(authors.err, listed.err);
+  EXPECT_NE(authors.err.find("corpus/tlg0006.txt: the file is empty"), std::string::npos) << authors.err;
+}
+
 // Every work, in each format and normalization, as scrivel's conversion
 // writes it, with its log.
 TEST_F(Corpus, ConvertsEveryWorkAsScrivelDoes) {

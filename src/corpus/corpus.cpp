@@ -263,10 +263,17 @@ bool output_failed(Console& console) {
   return true;
 }
 
-// The search's errors in an author file, for standard error; an empty file
-// is said to be one, which Error 001 alone does not tell.
-std::string errors_of(const std::string& path, bool empty, const WorkList& list) {
-  return "scrivel-corpus: " + path + ": " + (empty ? "the file is empty: " : "") + list.errors;
+// Names on standard error what is wrong in an author file's list: the
+// search's errors, an empty file being said to be one, which Error 001
+// alone does not tell, and the headers left out. Returns whether the list
+// has no error.
+bool report_list(const std::string& path, bool empty, const WorkList& list, Console& console) {
+  for (const std::uint64_t header : list.damaged_headers)
+    console.err << "scrivel-corpus: " << path << ": the work header at offset " << header
+                << " has bytes that are no digits for its number; left out\n";
+  if (list.errors.empty()) return true;
+  console.err << "scrivel-corpus: " << path << ": " << (empty ? "the file is empty: " : "") << list.errors;
+  return false;
 }
 
 // The corpus's tables, read from the disk; one damaged or unreadable is named on `err`.
@@ -313,9 +320,7 @@ int list_command(const Options& options, const Settings& settings, Console& cons
                                   const WorkRecord record = record_of(author, work, catalogue);
                                   options.json ? write_json(console.out, record) : write_tsv(console.out, record);
                                 }
-                                if (list.errors.empty()) return true;
-                                console.err << errors_of(path, bytes.empty(), list);
-                                return false;
+                                return report_list(path, bytes.empty(), list, console);
                               });
 }
 
@@ -324,11 +329,13 @@ int authors_command(const Options& options, const Settings& settings, Console& c
   DiskFiles files;
   const Catalogue catalogue = catalogue_of(settings, files, console.err);
   if (!options.json) console.out << authors_header;
-  return for_each_author_file(options, settings, console, [&](int author, const std::string&, std::string_view bytes) {
-    const AuthorRecord record = author_record_of(author, list_works(bytes).works.size(), catalogue);
-    options.json ? write_json(console.out, record) : write_tsv(console.out, record);
-    return true;
-  });
+  return for_each_author_file(options, settings, console,
+                              [&](int author, const std::string& path, std::string_view bytes) {
+                                const WorkList list = list_works(bytes);
+                                const AuthorRecord record = author_record_of(author, list.works.size(), catalogue);
+                                options.json ? write_json(console.out, record) : write_tsv(console.out, record);
+                                return report_list(path, bytes.empty(), list, console);
+                              });
 }
 
 // The works a conversion covers, each once: those named, and every work of
@@ -350,7 +357,8 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
   if (console.stop.load() != 0) return {};
   std::vector<Job> jobs;
   std::set<std::pair<int, int>> taken;
-  std::set<int> failed;  // author files, each counted and named once
+  std::set<int> failed;    // author files, each counted once
+  std::set<int> reported;  // author files whose list was told of
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const Target& target = targets[i];
     const std::string path = settings.path_of(target.author);
@@ -359,8 +367,8 @@ std::vector<Job> jobs_of(const Options& options, const Settings& settings, Conso
         console.err << "scrivel-corpus: Cannot open file: " << path << " (" << why[i] << ")\n";
       continue;
     }
-    if (!target.work && !lists[i]->errors.empty() && failed.insert(target.author).second)
-      console.err << errors_of(path, empty[i] != 0, *lists[i]);
+    if (!target.work && reported.insert(target.author).second && !report_list(path, empty[i] != 0, *lists[i], console))
+      failed.insert(target.author);
     std::set<int>* whole = !target.work && lists[i]->errors.empty() ? &whole_authors[target.author] : nullptr;
     for (const ListedWork& work : lists[i]->works) {
       if (whole) whole->insert(work.work);

@@ -77,6 +77,16 @@ std::string abbreviation_at(std::string_view file, std::uint64_t header) {
   return "";
 }
 
+// Whether the three bytes after the EF 81 at `header` are digits. The data
+// of the work before a damaged header still end at it, since the decoder
+// ends a work at a header of another number.
+bool has_digits(std::string_view file, std::uint64_t header) {
+  const std::string_view digits = file.substr(header + 2, 3);
+  return std::ranges::all_of(digits, [](char digit) {
+    return static_cast<byte>(digit) >= id::digit_zero && static_cast<byte>(digit) <= id::digit_zero + 9;
+  });
+}
+
 }  // namespace
 
 WorkList list_works(std::string_view author_file) {
@@ -107,6 +117,11 @@ WorkList list_works(std::string_view author_file) {
     list.works[i].bytes = data_end(author_file, list.works[i].header, next) - list.works[i].header;
     list.works[i].abbreviation = abbreviation_at(author_file, list.works[i].header);
   }
+  std::erase_if(list.works, [&](const ListedWork& work) {
+    if (has_digits(author_file, work.header)) return false;
+    list.damaged_headers.push_back(work.header);
+    return true;
+  });
   for (const std::string& error : errors) list.errors += error;
   return list;
 }

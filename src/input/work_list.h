@@ -20,6 +20,10 @@ struct ListedWork {
 struct WorkList {
   std::vector<ListedWork> works;  // in the order of their headers
   std::string errors;  // the search's Errors 001 and 002, where it stopped on a damaged block
+  // The offsets of the headers left out because their digits are not all
+  // digits: EF 81 B0 B0 AF would make work -1, B9 B9 BA work 1000, numbers
+  // that no work has and that no one can ask for.
+  std::vector<std::uint64_t> damaged_headers;
 };
 
 // Every work that `scrivel <author> <work>` finds in `author_file`, and no
