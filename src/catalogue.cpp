@@ -19,6 +19,16 @@ std::string lower_case(std::string text) {
 
 }  // namespace
 
+std::optional<std::string> file_in_any_case(FileSystem& files, const std::string& path) {
+  const CorpusPrefix split = split_prefix(path);
+  const std::string wanted = lower_case(split.name_start);
+  std::vector<std::string> listed = files.names_in(split.directory);
+  std::sort(listed.begin(), listed.end());
+  const auto found = std::ranges::find_if(listed, [&](const std::string& name) { return lower_case(name) == wanted; });
+  if (found == listed.end()) return std::nullopt;
+  return split.directory + *found;
+}
+
 std::string title_of(const WorkNames& names, int author, int work) {
   return names.title.empty() ? text_group_name(author) + "." + work_name(work) : names.title;
 }
@@ -51,7 +61,7 @@ Catalogue::Catalogue(FileSystem& files, std::string_view prefix, FaultReport rep
   AuthorTable authors = read_author_table(*table);
   if (authors.fault) report_damage(path, *authors.fault);
   for (AuthorEntry& author : authors.entries)
-    if (const std::optional<int> number = author_number_of(author.file_name, NameCase::any))
+    if (const std::optional<int> number = author_number_of(author.file_name))
       authors_.emplace(*number, std::move(author));
 }
 

@@ -25,6 +25,11 @@ struct WorkNames {
   std::array<std::string, level_count> levels;
 };
 
+// Where `path` is absent, a file in its directory whose name differs from
+// its only in case (the discs name the author files TLG0005.TXT), the first
+// in byte order; nothing when there is none.
+std::optional<std::string> file_in_any_case(FileSystem& files, const std::string& path);
+
 // The title and the author's name as an edition gives them: as the tables
 // name them, else by number (tlg0012.tlg001, tlg0012).
 std::string title_of(const WorkNames& names, int author, int work);

@@ -57,7 +57,13 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
   request.path = config.directory + author_file_name(request.author);
   if (request.format == Format::tei)
     request.names = Catalogue(files, config.directory).names(request.author, request.work);
-  const std::unique_ptr<InputFile> input = files.open_input(request.path);
+  std::unique_ptr<InputFile> input = files.open_input(request.path);
+  if (!input) {
+    if (const std::optional<std::string> other = file_in_any_case(files, request.path)) {
+      request.path = *other;
+      input = files.open_input(request.path);
+    }
+  }
   if (!input) {
     messages.printf("Cannot open file: %s\n", request.path.c_str());
     return 1;

@@ -220,7 +220,8 @@ TEST_F(Catalogue, ATableThatCannotBeReadIsNamedAndLeftOut) {
 }
 
 // Both programs convert author 5's two works, in every format, from
-// tables that differ from the plain case: names in mixed case, an author
+// tables that differ from the plain case: names in mixed case (the author
+// file's too), an author
 // and a work listed twice (the first is used), and a corpus that
 // scrivel.cfg names by a prefix in another directory, whose tables stand
 // in that directory. The documents must be the same bytes.
@@ -230,14 +231,16 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
   const struct {
     const char* what;
     std::string prefix;  // scrivel.cfg's corpus line
+    std::string author_file;
     std::string id_table;
     std::string author_table;
     bool listed_twice;
   } cases[] = {
-      {"names in mixed case", "corpus/", "corpus/Tlg0005.idt", "corpus/AuthTab.Dir", false},
-      {"an author and a work listed twice, the author table twice", "corpus/", "corpus/tlg0005.idt",
-       "corpus/authtab.dir", true},
-      {"a prefix in another directory", "lib/greek/g-", "lib/greek/g-TLG0005.IDT", "lib/greek/AUTHTAB.DIR", false},
+      {"names in mixed case", "corpus/", "corpus/TLG0005.TXT", "corpus/Tlg0005.idt", "corpus/AuthTab.Dir", false},
+      {"an author and a work listed twice, the author table twice", "corpus/", "corpus/tlg0005.txt",
+       "corpus/tlg0005.idt", "corpus/authtab.dir", true},
+      {"a prefix in another directory", "lib/greek/g-", "lib/greek/g-tlg0005.txt", "lib/greek/g-TLG0005.IDT",
+       "lib/greek/AUTHTAB.DIR", false},
   };
   const authorfile::AuthorFiles files = authorfile::build_files(
       "~author 5\n~name &1Theocritus& Bucol.\n~work 1\n~title Idyllia\n~levels Idyll line\n"
@@ -255,7 +258,7 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
     fs::current_path(std::to_string(&c - cases));
     fs::create_directories(fs::path(c.prefix).parent_path());
     fs::create_directory("out");
-    write_file(c.prefix + "tlg0005.txt", to_string(files.text));
+    write_file(c.author_file, to_string(files.text));
     write_file(c.id_table, to_string(c.listed_twice ? twice : files.id_table));
     write_file(c.author_table, to_string(authorfile::author_table(c.listed_twice ? std::vector{files.author, other}
                                                                                    : std::vector{files.author})));
@@ -269,7 +272,7 @@ TEST_F(BothPrograms, WriteTheSameDocumentsFromTheSameTables) {
       std::ostringstream messages;
       for (const char* work : {"1", "2"})
         ASSERT_EQ(scrivel::run({"scrivel", "5", work}, disk, messages), 0) << messages.str();
-      const Outcome converted = run({"convert", "--format", format_name, "--out", "out", "5"});
+      const Outcome converted = run({"convert", "--format", format_name, "--out", "out"});
       ASSERT_EQ(converted.status, 0) << converted.err;
       for (const int work : {1, 2}) {
         const std::string name = document_name(format, 5, work);

@@ -115,7 +115,14 @@ struct Settings {
   std::optional<LineForm> lines;
   Layout layout = Layout::flat;
 
-  std::string path_of(int author) const { return prefix + author_file_name(author); }
+  // tlgNNNN.txt, or where that is absent a name that differs only in case.
+  std::string path_of(int author) const {
+    const std::string path = prefix + author_file_name(author);
+    std::error_code absent;
+    if (fs::exists(fs::symlink_status(path, absent))) return path;
+    DiskFiles files;
+    return file_in_any_case(files, path).value_or(path);
+  }
   // The directory that holds the author files: the prefix up to its last "/".
   fs::path directory() const {
     const std::string directory = split_prefix(prefix).directory;
@@ -174,29 +181,30 @@ Settings settings_of(const Options& options) {
   return settings;
 }
 
-// The numbers of every tlgNNNN.txt in the corpus directory, in order. A
-// directory that cannot be read, or that holds none, is refused: a command
-// that names no author would otherwise do nothing and pass.
+// The numbers of every tlgNNNN.txt in the corpus directory, in any case
+// after the prefix, in order. A directory that cannot be read, or that holds
+// none, is refused: a command that names no author would otherwise do
+// nothing and pass.
 std::vector<int> authors_in(const Settings& settings) {
   const fs::path directory = settings.directory();
   const std::string start = settings.name_start();
   constexpr std::string_view extension = ".txt";
-  std::vector<int> authors;
+  std::set<int> authors;
   std::error_code error;
   for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
-    if (name.size() < start.size() + extension.size() || !name.starts_with(start) || !name.ends_with(extension))
-      continue;
-    // In lower case, as scrivel opens it.
+    if (name.size() < start.size() + extension.size() || !name.starts_with(start)) continue;
     const std::string_view stem(name.data() + start.size(), name.size() - start.size() - extension.size());
-    if (const std::optional<int> author = author_number_of(stem, NameCase::lower)) authors.push_back(*author);
+    const std::string_view ending = std::string_view(name).substr(name.size() - extension.size());
+    if (!std::ranges::equal(ending, extension, {}, [](char ch) { return std::tolower(static_cast<unsigned char>(ch)); }))
+      continue;
+    if (const std::optional<int> author = author_number_of(stem)) authors.insert(*author);
   }
   if (error) throw Refusal{1, "cannot read the corpus directory " + directory.string() + ": " + error.message()};
   if (authors.empty())
     throw Refusal{1, "no author files " + start + std::string(profile::file_prefix) + "NNNN.txt in " +
                          directory.string()};
-  std::sort(authors.begin(), authors.end());
-  return authors;
+  return {authors.begin(), authors.end()};
 }
 
 // An author file mapped into memory, read-only: however large it is, the

@@ -82,13 +82,12 @@ std::string author_file_name(int author) { return corpus_file_name(author, ".txt
 
 std::string id_table_file_name(int author) { return corpus_file_name(author, ".idt"); }
 
-std::optional<int> author_number_of(std::string_view name, NameCase name_case) {
+std::optional<int> author_number_of(std::string_view name) {
   const std::string_view prefix = profile::file_prefix;
   if (name.size() != prefix.size() + author_digits) return std::nullopt;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
     const char ch = name[i];
-    const char letter = name_case == NameCase::any ? static_cast<char>(std::tolower(static_cast<unsigned char>(ch))) : ch;
-    if (letter != prefix[i]) return std::nullopt;
+    if (std::tolower(static_cast<unsigned char>(ch)) != prefix[i]) return std::nullopt;
   }
   int number = 0;
   for (const char ch : name.substr(prefix.size())) {

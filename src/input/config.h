@@ -26,15 +26,10 @@ Config read_config(FileSystem& files, Messages& messages);
 std::string author_file_name(int author);
 std::string id_table_file_name(int author);
 
-// The case that the "tlg" of a name may take: lower only, as scrivel writes
-// an author file's name, so that a listing of the author files holds those
-// that scrivel can open on a disk that tells case apart; or any, as the
-// author table writes its TLG0005 for a file that a copy names tlg0005.txt.
-enum class NameCase { lower, any };
-
-// The author that a name stands for when it is "tlg" and four digits, the
-// whole of it: tlg0005 is 5.
-std::optional<int> author_number_of(std::string_view name, NameCase name_case);
+// The author that a name stands for when it is "tlg" in any case and four
+// digits, the whole of it: tlg0005 and TLG0005 are 5. The author table
+// writes TLG0005, the discs name the files TLG0005.TXT, copies tlg0005.txt.
+std::optional<int> author_number_of(std::string_view name);
 
 // The configured prefix of the author files, split after its last "/": the
 // directory that holds the author files and the corpus's tables ("" the
