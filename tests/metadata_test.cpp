@@ -56,6 +56,8 @@ TEST(Names, ReadAsPlainTextStartingInLatinType) {
       {"Pindarus $*PU/QIA", "Pindarus Πύθια"},
       {"", ""},
       {"A\xB7" "B", "A?B"},
+      // A terminal would take these for commands: a list on it must not pass them on.
+      {"&1A\x1B[31m\x07" "B", "A\uFFFD[31m\uFFFDB"},
   };
   for (const auto& [name, plain] : cases) {
     EXPECT_EQ(plain_text_of_name(name), plain) << name;

@@ -24,8 +24,13 @@ class PlainRenderer : public Renderer {
 
 // The byte forms of a plain format: a byte above 0x7F, which comes only from
 // a citation's text, is no UTF-8 and stands as the replacement character.
+// So does a control character: read on a terminal, an escape sequence in a
+// text or a name could recolour or rewrite the screen. Each format gives the
+// blanks among them (tab, line ends) forms of its own.
 constexpr std::array<std::string_view, 256> plain_bytes = [] {
   std::array<std::string_view, 256> forms = bytes_as_they_stand;
+  for (int b = 0; b < 0x20; ++b) forms[b] = "\xEF\xBF\xBD";
+  forms[0x7F] = "\xEF\xBF\xBD";
   for (int b = 0x80; b < 256; ++b) forms[b] = "\xEF\xBF\xBD";
   return forms;
 }();

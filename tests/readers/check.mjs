@@ -94,9 +94,16 @@ const label = (doc) => (doc.where ? `${doc.name} (${doc.where} ${doc.title})` : 
 
 // The form in which the text format and Chromium's rendering are compared:
 // NFC, a no-break blank as a blank, a run of blanks as one, no blank at a
-// line's end. A browser collapses blanks; the text format keeps the text's own.
+// line's end, a control character as the replacement character. A browser
+// collapses blanks; the text format keeps the text's own, and writes no
+// control character, which a terminal would obey.
 const asCompared = (text) =>
-  text.normalize('NFC').replace(/\u00a0/g, ' ').replace(/ {2,}/g, ' ').replace(/ +$/gm, '');
+  text
+    .normalize('NFC')
+    .replace(/\u00a0/g, ' ')
+    .replace(/ {2,}/g, ' ')
+    .replace(/ +$/gm, '')
+    .replace(/[\u0000-\u0008\u000b\u000c\u000e-\u001f\u007f]/g, '\ufffd');
 
 const readIfThere = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : null);
 
