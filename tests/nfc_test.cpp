@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
 #include <unicode/unistr.h>
 
 #include <array>
@@ -98,7 +99,7 @@ class NfcAgainstIcu : public ::testing::Test {
 };
 
 // Every code point below U+2100, and every letter as the composer writes it,
-// whose form must itself be NFC.
+// whose form must itself be NFC, and whose characters must be assigned ones.
 TEST_F(NfcAgainstIcu, EveryCodePointAndLetterHasIcusForm) {
   std::vector<std::string> faults;
   for (int code_point = 0; code_point < written_limit; ++code_point) {
@@ -113,6 +114,9 @@ TEST_F(NfcAgainstIcu, EveryCodePointAndLetterHasIcusForm) {
     const std::string letter = "letter " + std::to_string(index) + " (written " + hex(written) + ")";
     if (ours != icus) faults.push_back(letter + ": the table gives " + hex(ours) + ", ICU " + hex(icus));
     if (normalized(ours) != ours) faults.push_back(letter + ": ICU finds " + hex(ours) + " not in NFC");
+    // A place that Unicode leaves empty would show as a box.
+    for (const int code_point : written)
+      if (!u_isdefined(code_point)) faults.push_back(letter + ": " + hex({code_point}) + " is no character");
   }
   EXPECT_TRUE(faults.empty()) << report(faults);
 }

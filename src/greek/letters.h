@@ -135,15 +135,30 @@ constexpr int composed_rho(int cap, Diacritics diacritics) {
   return cap ? 0x03A1 : 0x03C1;
 }
 
+// The places among the breathing forms that Greek Extended leaves empty: no
+// ε or ο takes a perispomeni, no capital υ a psili.
+constexpr bool breathing_form_exists(int code_point) {
+  switch (code_point) {
+    case 0x1F16: case 0x1F17: case 0x1F1E: case 0x1F1F:
+    case 0x1F46: case 0x1F47: case 0x1F4E: case 0x1F4F:
+    case 0x1F58: case 0x1F5A: case 0x1F5C: case 0x1F5E: return false;
+    default: return true;
+  }
+}
+
+// Each vowel's breathing forms fill sixteen places (eight small, eight
+// capital), its forms with ypogegrammeni sixteen more; accents that add up
+// past them, or land on an empty place, name no letter of it.
 constexpr int vowel_with_breathing(int vowel, int cap, Diacritics diacritics) {
-  int code_point = small_with_psili[vowel];
+  int first = small_with_psili[vowel];
+  if (has(diacritics, ypogegrammeni)) first += ypogegrammeni_offset[vowel];
+  int code_point = first;
   if (has(diacritics, dasia)) code_point += 1;
   if (has(diacritics, vareia)) code_point += 2;
   if (has(diacritics, oxeia)) code_point += 4;
   if (has(diacritics, perispomeni)) code_point += 6;
-  if (has(diacritics, ypogegrammeni)) code_point += ypogegrammeni_offset[vowel];
   if (cap) code_point += 8;
-  return code_point;
+  return code_point < first + 16 && breathing_form_exists(code_point) ? code_point : 0;
 }
 
 // Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
@@ -205,7 +220,7 @@ inline constexpr std::array<std::uint16_t, letter_count> letter_code_points = []
 // whose marks no precomposed letter carries is the base letter and its marks
 // in canonical order.
 struct UncomposedLetter {
-  std::array<int, 4> code_points{};
+  std::array<int, 5> code_points{};
   int length = 0;
 
   constexpr void add(int code_point) { code_points[length++] = code_point; }
@@ -213,6 +228,8 @@ struct UncomposedLetter {
 
 namespace composition {
 
+inline constexpr int combining_psili = 0x0313;
+inline constexpr int combining_dasia = 0x0314;
 inline constexpr int combining_grave = 0x0300;
 inline constexpr int combining_acute = 0x0301;
 inline constexpr int combining_diaeresis = 0x0308;
@@ -233,6 +250,12 @@ constexpr UncomposedLetter uncomposed_letter(int index) {
   const int capital = vowel_capitals[letter_positions[beta]];
   letter.add(is_capital(index) ? capital : capital + capital_to_small);
   if (has(diacritics, dialytika)) letter.add(combining_diaeresis);
+  // Dasia wins over psili, as it does among the precomposed forms.
+  if (has(diacritics, dasia)) {
+    letter.add(combining_dasia);
+  } else if (has(diacritics, psili)) {
+    letter.add(combining_psili);
+  }
   if (has(diacritics, perispomeni)) {
     letter.add(combining_perispomeni);
   } else if (has(diacritics, oxeia)) {

@@ -13,9 +13,9 @@
 
 namespace scrivel {
 
-// A character's NFC form: up to four code points.
+// A character's NFC form: up to five code points.
 struct NfcForm {
-  std::array<int, 4> code_points{};
+  std::array<int, 5> code_points{};
   int length = 0;
 };
 
@@ -35,8 +35,8 @@ constexpr NfcForm form_of(const Entry& entry) {
 // the key's characters as they are. Looking a key up costs one step, which
 // keeps the tables that callers build at compile time within the compilers'
 // limits on constant evaluation.
-using Place = std::uint8_t;
-static_assert(nfc_data::code_point_forms.size() < 256 && nfc_data::letter_forms.size() < 256);
+using Place = std::uint16_t;
+static_assert(nfc_data::code_point_forms.size() < 65536 && nfc_data::letter_forms.size() < 65536);
 
 inline constexpr int code_point_limit = 0x2100;
 

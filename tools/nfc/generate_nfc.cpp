@@ -71,14 +71,16 @@ std::vector<Entry> code_point_entries() {
   return entries;
 }
 
-// The letter in Beta Code, its signs in the order of the diacritic bits.
+// The letter in Beta Code, its signs in the order of the diacritic bits, in
+// backquotes: a comment that ended in the vareia's backslash would go on
+// into the next line.
 std::string beta_code(int index) {
-  std::string text = scrivel::is_capital(index) ? "*" : "";
+  std::string text = scrivel::is_capital(index) ? "`*" : "`";
   text += static_cast<char>(scrivel::letter_of(index));
   constexpr std::string_view signs = ")(/\\=+|";
   for (std::size_t bit = 0; bit < signs.size(); ++bit)
     if (scrivel::diacritics_of(index) & (1 << bit)) text += signs[bit];
-  return text;
+  return text + "`";
 }
 
 bool is_before_word_end(int index) { return index / scrivel::word_end_step % 2 == 0; }
