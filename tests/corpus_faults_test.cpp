@@ -95,8 +95,8 @@ void expect_whole(const fs::path& directory, const std::string& author_data) {
 class Program {
  public:
   Program(const std::vector<std::string>& args, const fs::path& err, const fs::path& out = "/dev/null",
-          bool as_nobody_without_threads = false) {
-    std::vector<std::string> words = {SCRIVEL_CORPUS_PROGRAM};
+          bool as_nobody_without_threads = false, const std::string& program = SCRIVEL_CORPUS_PROGRAM) {
+    std::vector<std::string> words = {program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -298,8 +298,11 @@ TEST_F(CorpusFaults, ABatchWithoutThreadsIsConvertedWhole) {
   fs::permissions("corpus", fs::perms::all, fs::perm_options::add);
   fs::create_directories("out");
   fs::permissions("out", fs::perms::all, fs::perm_options::add);
+  // A copy that nobody can reach: the build may stand in a home folder that only root can enter.
+  fs::copy_file(SCRIVEL_CORPUS_PROGRAM, "scrivel-corpus");
+  fs::permissions("scrivel-corpus", fs::perms::all, fs::perm_options::add);
   Program program({"convert", "--corpus", "corpus", "--format", "html", "--out", "out", "--jobs", "4"}, "err.txt",
-                  "/dev/null", true);
+                  "/dev/null", true, fs::absolute("scrivel-corpus"));
   ASSERT_TRUE(program.spawned());
   EXPECT_EQ(program.wait(), 0) << read_file("err.txt");
   EXPECT_EQ(documents_in("out").size(), 4u);

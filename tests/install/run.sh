@@ -8,7 +8,8 @@ build=$1 expected=$2 work=$3
 rm -rf "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/scrivel bin/scrivel-corpus share/man/man1/scrivel.1 share/man/man1/scrivel-corpus.1 \
-            share/doc/scrivel/README.md share/doc/scrivel/LICENSE share/doc/scrivel/ATTRIBUTION; do
+            share/doc/scrivel/README.md share/doc/scrivel/LICENSE share/doc/scrivel/ATTRIBUTION \
+            share/doc/scrivel/docs/sample-iliad.png; do
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 cp -r "$work/prefix/share/doc/scrivel/sample" "$work/run"
