@@ -29,6 +29,8 @@ int convert_work(InputFile& author_file, const Request& request, FileSystem& doc
   const std::unique_ptr<Renderer> renderer =
       make_renderer(request.format, request.normalization, writer, {request.author, request.work, &edition});
   const Ending ending = decode(source, profile::work_script, *renderer, messages);
+  if (const std::string_view left_out = renderer->markup_left_out(); !left_out.empty())
+    messages.unnumbered_warning("Warning: %.*s\n", static_cast<int>(left_out.size()), left_out.data());
   if (ending == Ending::bytes_ran_out) messages.fatal(4, ": unexpected end of file, offset:%lX\n", messages.offset());
   messages.printf("%d blocks were read\n", source.blocks_read() + 1);
   if (!writer.close()) {

@@ -100,5 +100,24 @@ TEST(TeiEdition, ReadsItsNamesFromTheTablesInEitherCase) {
   EXPECT_EQ(Catalogue(empty, "corpus/").names(12, 1).author, "");
 }
 
+// Effects nested deeper than parsers built on libxml2 read (256 elements in
+// all) keep their text without markup, over two lines, with one warning.
+TEST(TeiEdition, KeepsEffectsWithinTheDepthThatParsersRead) {
+  std::string units = "~[z 1 line 1]";
+  for (int i = 0; i < 250; ++i) units += "$1";
+  units += "A\n~[line 2]B";
+  const Conversion result =
+      scrivel::convert(to_string(authorfile::single_work(units)), {1, 1, Format::tei, Normalization::nfc, "", {}, {}});
+  EXPECT_EQ(notes_of(result.messages),
+            "Warning: effects nested more than 240 deep are left out of the TEI markup; their text is kept\n");
+  const std::string body = result.document.substr(result.document.find("<body>"));
+  for (const std::string_view line : {"<l n=\"1\">", "<l n=\"2\">"}) {
+    const std::string text = between(body, line, "</l>");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '<') - 2, 2 * 240) << line;  // each element's two tags
+  }
+  EXPECT_NE(body.find("α"), std::string::npos);
+  EXPECT_NE(body.find("β"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace scrivel::testing

@@ -95,6 +95,10 @@ class Renderer : public Sink {
   }
   void run_written(char* next) { out_->advance_to(next); }
 
+  // What the format had to leave out of its markup, for a warning once the
+  // document is written; empty when nothing was.
+  virtual std::string_view markup_left_out() const { return {}; }
+
  protected:
   Renderer(Writer& out, CharacterForms forms, Normalization normalization, const VerbatimBytes& verbatim)
       : out_(&out),

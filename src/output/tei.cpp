@@ -53,6 +53,12 @@ struct EffectMarkup {
 
 // By Effect. What the reading documents show in red is a seg; an unrendered
 // span shows only its markers, as text.
+// The effects written as elements, the oldest open ones: deeper ones keep
+// their text without markup. Parsers built on libxml2 (lxml, xmllint, the
+// CTS tools) refuse a document nested more than 256 elements deep unless
+// told otherwise, and the elements around a line's text take up to 8.
+constexpr int deepest_effect_element = 240;
+
 constexpr std::array<EffectMarkup, 10> effects = {{
     {"<hi rend=\"subscript\">", "</hi>"},
     {"<hi rend=\"small\">", "</hi>"},
@@ -98,6 +104,11 @@ class TeiRenderer final : public Renderer {
     out_->write("\n    </div>\n  </body></text>\n</TEI>\n");
   }
 
+  std::string_view markup_left_out() const override {
+    static const std::string left_out = "effects nested more than " + std::to_string(deepest_effect_element) +
+                                        " deep are left out of the TEI markup; their text is kept";
+    return too_deep_ ? std::string_view(left_out) : std::string_view();
+  }
   void nonbreaking_blanks(int count) override {
     for (int i = 0; i < count; ++i) out_->write("\u00A0");
   }
@@ -268,7 +279,7 @@ class TeiRenderer final : public Renderer {
   // into since it opened is taken back rather than left empty: its opening
   // tag lies in one buffer.
   void close_effects(int from) {
-    for (int i = open_count_ - 1; i >= from; --i) {
+    for (int i = std::min(open_count_, deepest_effect_element) - 1; i >= from; --i) {
       const EffectMarkup& markup = effects[static_cast<int>(open_[i])];
       if (out_->position() == opening_end_[i] && out_->holds_last(markup.opening.size())) {
         out_->take_back(markup.opening.size());
@@ -281,6 +292,10 @@ class TeiRenderer final : public Renderer {
     for (int i = from; i < open_count_; ++i) open_effect(i);
   }
   void open_effect(int index) {
+    if (index >= deepest_effect_element) {
+      too_deep_ = true;
+      return;
+    }
     write_markup(effects[static_cast<int>(open_[index])].opening);
     opening_end_[index] = out_->position();
   }
@@ -305,6 +320,7 @@ class TeiRenderer final : public Renderer {
   std::array<Effect, 256> open_{};                // the effects open, the oldest first
   std::array<std::uint64_t, 256> opening_end_{};  // where each one's opening tag ended
   int open_count_ = 0;
+  bool too_deep_ = false;  // an effect was nested deeper than its element can be
   bool follows_hyphen_ = false;  // the line before ended in a hyphen
   std::uint64_t markup_end_ = 0;
   bool hyphen_before_markup_ = false;

@@ -99,7 +99,7 @@ class Counts:
 
 def parse_xml(path, faults):
     """The document's tree, or None with the fault recorded."""
-    parser = etree.XMLParser(resolve_entities=False, no_network=True, huge_tree=True)
+    parser = etree.XMLParser(resolve_entities=False, no_network=True, huge_tree=False)
     try:
         return etree.parse(path, parser)
     except (OSError, etree.XMLSyntaxError) as error:
