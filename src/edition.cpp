@@ -31,11 +31,8 @@ Edition edition_of(int author, int work, const WorkNames& names, std::optional<L
   edition.title = title_of(names, author, work);
   edition.author_name = author_name_of(names, author);
   edition.file_name = author_file_name(author);
-  for (int level = 0; level < level_count; ++level) {
+  for (int level = 0; level < level_count; ++level)
     edition.units[level] = unit_name(names.levels[level], static_cast<Level>(level));
-    if (level < static_cast<int>(edition.named_levels.size()))
-      edition.named_levels[level] = !names.levels[level].empty();
-  }
   edition.lines = lines;
   return edition;
 }

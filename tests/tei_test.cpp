@@ -37,8 +37,10 @@ TEST(TeiEdition, NamesTheWorkAndItsAuthorFileFromTheTablesOrByNumber) {
   for (const auto& c : cases) EXPECT_NE(tei_of("~[z 1 line 1]A", c.names).find(c.title_statement), std::string::npos);
 }
 
-// The levels the tables name join those of the first citation; more than one
-// above the line makes prose, unless the caller says otherwise.
+// The levels that the first citation gives a value divide the text, named
+// as the tables name them: a level the tables name and the text does not
+// set divides nothing. More than one above the line makes prose, unless the
+// caller says otherwise.
 TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
   const struct {
     std::string_view units;
@@ -52,7 +54,7 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
        {},
        "([^.]+)\"\n          replacementPattern=\"#xpath(/tei:TEI/tei:text/tei:body/tei:div/tei:l[@n='$1'])",
        "<citeStructure unit=\"line\" match=\"/TEI/text/body/div/l\" use=\"@n\"/>"},
-      {"~[z 1 line 1]A",
+      {"~[y 1 z 1 line 1]A",
        {"", "Aa0-Zz9", "chapter, 2!", "(vers)"},
        {},
        "/tei:div[@n='$1']/tei:div[@n='$2']/tei:p/tei:lb[@n='$3'])",
@@ -64,6 +66,11 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
        LineForm::verse,
        "/tei:div[@n='$1']/tei:div[@n='$2']/tei:l[@n='$3'])",
        "<citeStructure unit=\"y\" match=\"/TEI/text/body/div/div\" use=\"@n\">"},
+      {"~[z 1 line 1]A",
+       {"", "Liber", "Carmen", ""},
+       {},
+       "/tei:div[@n='$1']/tei:l[@n='$2'])",
+       "<citeStructure unit=\"Carmen\" match=\"/TEI/text/body/div/div\" use=\"@n\">"},
       {"~[z 1 line 1]A",
        {"", "", "Ἰλιάς", ""},
        LineForm::prose,

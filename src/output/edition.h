@@ -14,16 +14,16 @@ enum class LineForm { verse, prose };
 
 // What a TEI edition says of its work beyond the text: the names of the
 // work and its author, the author file it comes from, the unit name of
-// every level, and what its citation scheme starts from. The edition
-// divides the text by the levels above the line that the tables name and
-// those that the work's first citation gives; a work with at most one of
-// them is verse, unless `lines` says otherwise.
+// every level, and how its lines are written. The edition divides the text
+// by the levels above the line that the work's first citation gives a value
+// (a level that the tables name but the text does not set would make
+// passages that no record names); a work with at most one of them is verse,
+// unless `lines` says otherwise.
 struct Edition {
   std::string title;
   std::string author_name;
   std::string file_name;
   std::array<std::string, level_count> units;
-  std::array<bool, 3> named_levels{};  // x, y and z: whether the tables name each
   std::optional<LineForm> lines;
 };
 

@@ -63,8 +63,9 @@ void Passage::take_upper_levels(const Citation& citation) {
   for (const Level level : {Level::x, Level::y, Level::z}) {
     Upper& upper = upper_[static_cast<int>(level)];
     const CiteLevel& given = citation[level];
-    upper.held = shows(citation, level);
     upper.value.assign(encoded, put_encoded(encoded, level == Level::x ? CiteLevel{given.number} : given));
+    // An empty value is no value: a passage such as 1..1.2 names nothing.
+    upper.held = shows(citation, level) && !upper.value.empty();
   }
 }
 

@@ -59,8 +59,8 @@ class Passage {
   void next_line();
 
   // A level above the line: whether the URN holds it (x when given, y and z
-  // when they have a number or a text), and its value, which x gives by its
-  // number alone.
+  // when they have a number or a text, and the value is not empty), and its
+  // value, which x gives by its number alone.
   bool holds(Level level) const { return upper_[static_cast<int>(level)].held; }
   std::string_view value(Level level) const { return upper_[static_cast<int>(level)].value; }
   // Whether the line's value belongs in the passage: a given number, a

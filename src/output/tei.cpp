@@ -95,7 +95,7 @@ class TeiRenderer final : public Renderer {
   }
   void end() override {
     if (in_head_) {
-      finish_head(nullptr);
+      finish_head(false);
     } else {
       close_line();
       close_paragraph();
@@ -147,19 +147,18 @@ class TeiRenderer final : public Renderer {
     }
   }
   void citation(const Citation& citation) override {
-    if (in_head_) {
-      finish_head(&citation);
-    } else {
-      close_line();
-    }
-    if (passage_.cite(citation)) divide();
+    const bool first = in_head_;
+    if (!first) close_line();
+    const bool upper_levels_taken = passage_.cite(citation);
+    if (first) finish_head(true);
+    if (upper_levels_taken) divide();
     open_line();
   }
 
  private:
   void ascii(byte b) override { out_->write(bytes[b]); }
 
-  void choose_scheme(const Citation* first);
+  void choose_scheme(bool cited);
   void write_header();
   void write_reference_patterns();
   void write_cite_structure(std::size_t level);
@@ -170,14 +169,14 @@ class TeiRenderer final : public Renderer {
   // At the first citation, or at the end of a work without one: the header,
   // now that the scheme is known, then the head, which holds the text before
   // the first citation; without any text, there is no head.
-  void finish_head(const Citation* first) {
+  void finish_head(bool cited) {
     in_head_ = false;
     const bool head = held_->position() > 0;
     if (head) close_effects(0);
     held_->close();
     held_.reset();
     write_to(document_);
-    choose_scheme(first);
+    choose_scheme(cited);
     write_header();
     out_->write("  <text><body>\n    <div type=\"edition\" xml:lang=\"");
     out_->write(profile::language);
@@ -196,23 +195,30 @@ class TeiRenderer final : public Renderer {
   }
 
   // Closes the divisions from `level` down, and opens them again with the
-  // values the citation gives, from the highest that changed.
+  // values the citation gives, from the highest that changed. A level that
+  // the citation leaves without a value keeps the value it had: an empty n
+  // would name no division.
   void divide() {
     std::size_t level = 0;
-    while (level < open_values_.size() && open_values_[level] == passage_.value(divisions_[level])) ++level;
+    while (level < open_values_.size() &&
+           (!passage_.holds(divisions_[level]) || open_values_[level] == passage_.value(divisions_[level])))
+      ++level;
     if (level < open_values_.size()) {
       close_paragraph();
+      for (std::size_t kept = level; kept < open_values_.size(); ++kept) {
+        if (!passage_.holds(divisions_[kept])) kept_values_[kept] = open_values_[kept];
+      }
       close_divisions(level);
     }
     for (; level < divisions_.size(); ++level) {
       const Level division = divisions_[level];
+      open_values_.emplace_back(passage_.holds(division) ? passage_.value(division) : kept_values_[level]);
       out_->write(indent(level + 1));
       out_->write("<div type=\"textpart\" subtype=\"");
       out_->write(unit(level));
       out_->write("\" n=\"");
-      out_->write(passage_.value(division));
+      out_->write(open_values_.back());
       out_->write("\">");
-      open_values_.emplace_back(passage_.value(division));
     }
     if (!verse_ && !paragraph_open_) {
       out_->write(indent(divisions_.size() + 1));
@@ -315,6 +321,7 @@ class TeiRenderer final : public Renderer {
   } line_tag_;
   Passage passage_;
   std::vector<std::string> open_values_;  // of the divisions open, the highest first
+  std::array<std::string, 3> kept_values_;  // of divisions closed around a level left without a value
   bool paragraph_open_ = false;
   bool in_head_ = true;
   std::array<Effect, 256> open_{};                // the effects open, the oldest first
@@ -326,9 +333,9 @@ class TeiRenderer final : public Renderer {
   bool hyphen_before_markup_ = false;
 };
 
-void TeiRenderer::choose_scheme(const Citation* first) {
+void TeiRenderer::choose_scheme(bool cited) {
   for (const Level level : upper_levels)
-    if (edition_.named_levels[static_cast<int>(level)] || (first && shows(*first, level))) divisions_.push_back(level);
+    if (cited && passage_.holds(level)) divisions_.push_back(level);
   verse_ = edition_.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
   const std::string_view indentation = indent(divisions_.size() + (verse_ ? 1 : 2));
   const std::string_view tag = verse_ ? "<l" : "<lb";

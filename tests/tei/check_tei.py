@@ -12,7 +12,10 @@ record with fewer components names a textpart div that must hold its text; a
 record without a passage (text before the first citation) must be found
 somewhere in the body. Texts are compared with their whitespace collapsed, and
 with the control characters that XML cannot hold read as U+FFFD. Every
-numbered line of the edition must be named by some record.
+numbered line of the edition must be named by some record, and no div, l or
+lb may have an empty n. A work whose records cannot name one line each of one
+scheme (its citations change their depth, or repeat a line) is irregular: its
+records must still be URNs of passages, but what they miss is counted apart.
 
 Prints the failures, at most SHOW for each file, and then one line:
 
@@ -407,12 +410,18 @@ def check(schema, pairs):
         if regular(records_path):
             check_pair(editions[key], records_path, faults, counts)
             continue
+        # Its records may miss their lines, but each must still be a URN of a passage.
+        read_records(records_path, faults)
         apart, missed = Counts(), Faults()
         check_pair(editions[key], records_path, missed, apart)
         counts.irregular_works += 1
         counts.irregular_records += apart.records
         counts.irregular_unresolved += apart.records - apart.resolved()
     readable = [edition for edition in editions.values() if edition is not None]
+    for edition in readable:
+        for element in edition.root.iter(DIV, L, LB):
+            if element.get("n") == "":
+                faults.add(edition.path, "line %d: an empty n, which names nothing" % element.sourceline)
     invalid = validate(schema, [edition.path for edition in readable], faults)
     counts.documents = sum(1 for edition in readable if edition.path not in invalid)
     return faults, counts
