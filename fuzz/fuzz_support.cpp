@@ -1,8 +1,13 @@
 #include "fuzz_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,6 +18,7 @@
 
 #include <sanitizer/asan_interface.h>
 
+#include "catalogue.h"
 #include "document_checks.h"
 #include "input/author_table.h"
 #include "input/byte_source.h"
@@ -289,6 +295,53 @@ std::string checked_reading(std::string_view name, std::string_view input, Table
   return fault.empty() ? fault : std::string(name) + ": " + fault;
 }
 
+// A corpus directory of the process's own, removed at its end; "" where
+// none can be made.
+class ScratchCorpus {
+ public:
+  ScratchCorpus() {
+    char name[] = "/tmp/scrivel-fuzz-XXXXXX";
+    if (::mkdtemp(name) != nullptr) path_ = std::string(name) + "/";
+  }
+  ~ScratchCorpus() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchCorpus(const ScratchCorpus&) = delete;
+  ScratchCorpus& operator=(const ScratchCorpus&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The catalogue of a corpus whose tables are the input, or a FIFO or a
+// directory in their place, as the input's first byte chooses: it must
+// neither wait nor throw, and must name a table that it cannot read.
+std::string catalogue_fault(std::string_view input) {
+  static const ScratchCorpus corpus;
+  if (corpus.path().empty()) return "";
+  const int kind = input.empty() ? 0 : static_cast<unsigned char>(input[0]) % 3;
+  for (const char* table : {"authtab.dir", "tlg0001.idt"}) {
+    const std::string path = corpus.path() + table;
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+    if (kind == 0) std::ofstream(path, std::ios::binary) << input;
+    if (kind == 1) ::mkfifo(path.c_str(), 0600);
+    if (kind == 2) std::filesystem::create_directory(path, ignored);
+  }
+  int named = 0;
+  DiskFiles files;
+  try {
+    Catalogue(files, corpus.path(), [&named](const std::string&) { ++named; }).names(1, 1);
+  } catch (const std::exception& error) {
+    return std::string("the catalogue threw an exception (") + error.what() + ")";
+  }
+  if (kind != 0 && named != 2)
+    return "a FIFO or a directory in a table's place was named " + std::to_string(named) + " times, not once each";
+  return "";
+}
+
 }  // namespace
 
 std::string_view as_text(const unsigned char* data, std::size_t size) {
@@ -355,7 +408,9 @@ std::string listing_fault(std::string_view data) {
 std::string metadata_fault(std::string_view data) {
   const ExactCopy table(data);
   if (std::string fault = checked_reading("ID table", table.view(), read_id_table); !fault.empty()) return fault;
-  return checked_reading("author table", table.view(), read_author_table);
+  if (std::string fault = checked_reading("author table", table.view(), read_author_table); !fault.empty())
+    return fault;
+  return catalogue_fault(table.view());
 }
 
 }  // namespace scrivel::fuzzing

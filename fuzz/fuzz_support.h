@@ -47,8 +47,9 @@ std::string listing_fault(std::string_view file);
 // allocation of exactly its size, and holds what they read against what
 // must hold of any input: a fault stands within the input, a second reading
 // gives the same, the works and entries read are whole, and a prefix of the
-// input reads as the start of the whole. Returns "" when both are sound,
-// else what went wrong.
+// input reads as the start of the whole. Then the catalogue reads the input
+// as the tables of a corpus on disk, or a FIFO or a directory in their
+// place. Returns "" when all is sound, else what went wrong.
 std::string metadata_fault(std::string_view table);
 
 }  // namespace scrivel::fuzzing

@@ -70,7 +70,8 @@ std::optional<std::string> Catalogue::read(const std::string& name, std::string&
   if (found == names_.end()) return std::nullopt;
   path = directory_ + found->second;
   FileText read = files_.read_text(path);
-  if (!read.why.empty() && report_) report_("cannot read the table " + path + " (" + read.why + "); going on without it");
+  if (!read.why.empty() && report_)
+    report_("cannot read the table " + path + " (" + read.why + "); going on without it");
   return std::move(read.text);
 }
 

@@ -134,7 +134,8 @@ std::error_code write_whole(const fs::path& path, const std::string& text) {
 std::string removal_of_earlier(const fs::path& document) {
   std::error_code error;
   if (!fs::is_regular_file(document, error)) return "";
-  if (!fs::remove(document, error)) return "; could not remove the earlier " + document.string() + ": " + error.message();
+  if (!fs::remove(document, error))
+    return "; could not remove the earlier " + document.string() + ": " + error.message();
   return "; removed the earlier " + document.string();
 }
 
@@ -382,11 +383,13 @@ void name_files_of_missing_works(const std::map<int, std::set<int>>& works_now, 
         settings.out, std::regex(stem + "(?:log|" + std::string(extension_of(settings.format).substr(1)) + ")"), works);
     if (settings.layout == Layout::capitains) {
       const std::vector<fs::path> folders = files_of_other_works(
-          capitains::author_directory(settings.out, author), std::regex(std::string(profile::file_prefix) + "([0-9]{3})"), works);
+          capitains::author_directory(settings.out, author),
+          std::regex(std::string(profile::file_prefix) + "([0-9]{3})"), works);
       files.insert(files.end(), folders.begin(), folders.end());
     }
     for (const fs::path& file : files)
-      err << "scrivel-corpus: " << file.string() << " is of a work that the author file no longer holds; left as it stands\n";
+      err << "scrivel-corpus: " << file.string()
+          << " is of a work that the author file no longer holds; left as it stands\n";
   }
 }
 

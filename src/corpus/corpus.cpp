@@ -196,8 +196,8 @@ std::vector<int> authors_in(const Settings& settings) {
     if (name.size() < start.size() + extension.size() || !name.starts_with(start)) continue;
     const std::string_view stem(name.data() + start.size(), name.size() - start.size() - extension.size());
     const std::string_view ending = std::string_view(name).substr(name.size() - extension.size());
-    if (!std::ranges::equal(ending, extension, {}, [](char ch) { return std::tolower(static_cast<unsigned char>(ch)); }))
-      continue;
+    const auto lower = [](char ch) { return std::tolower(static_cast<unsigned char>(ch)); };
+    if (!std::ranges::equal(ending, extension, {}, lower)) continue;
     if (const std::optional<int> author = author_number_of(stem)) authors.insert(*author);
   }
   if (error) throw Refusal{1, "cannot read the corpus directory " + directory.string() + ": " + error.message()};
