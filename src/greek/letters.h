@@ -146,19 +146,22 @@ constexpr bool breathing_form_exists(int code_point) {
   }
 }
 
-// Each vowel's breathing forms fill sixteen places (eight small, eight
-// capital), its forms with ypogegrammeni sixteen more; accents that add up
-// past them, or land on an empty place, name no letter of it.
+// From the small letter with psili: dasia one place on, one accent (the
+// one that wins, as without a breathing) two, four or six, the capital
+// eight; the forms with ypogegrammeni lie apart.
 constexpr int vowel_with_breathing(int vowel, int cap, Diacritics diacritics) {
-  int first = small_with_psili[vowel];
-  if (has(diacritics, ypogegrammeni)) first += ypogegrammeni_offset[vowel];
-  int code_point = first;
+  int code_point = small_with_psili[vowel];
+  if (has(diacritics, ypogegrammeni)) code_point += ypogegrammeni_offset[vowel];
   if (has(diacritics, dasia)) code_point += 1;
-  if (has(diacritics, vareia)) code_point += 2;
-  if (has(diacritics, oxeia)) code_point += 4;
-  if (has(diacritics, perispomeni)) code_point += 6;
+  if (has(diacritics, perispomeni)) {
+    code_point += 6;
+  } else if (has(diacritics, oxeia)) {
+    code_point += 4;
+  } else if (has(diacritics, vareia)) {
+    code_point += 2;
+  }
   if (cap) code_point += 8;
-  return code_point < first + 16 && breathing_form_exists(code_point) ? code_point : 0;
+  return breathing_form_exists(code_point) ? code_point : 0;
 }
 
 // Perispomeni wins over oxeia, oxeia over vareia; ypogegrammeni and
