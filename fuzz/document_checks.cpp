@@ -14,8 +14,7 @@ constexpr std::string_view html_heading = "<html>\n";
 constexpr std::string_view html_ending = "\n</body>\n</html>\n";
 constexpr std::string_view tsv_header = "urn\tcitation\ttext\n";
 constexpr std::string_view urn = "urn:cts:greekLit:tlg";
-constexpr std::string_view tei_heading =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">";
+constexpr std::string_view tei_heading = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 constexpr std::string_view tei_ending = "</TEI>\n";
 constexpr std::size_t head_kept =
     std::max({rtf_heading.size(), html_heading.size(), tsv_header.size(), tei_heading.size()});
@@ -325,12 +324,13 @@ std::size_t DocumentCheck::take_entity(std::string_view bytes, std::size_t at) {
   return at;
 }
 
-// Only the first tag is the XML declaration, which the heading holds; an end
-// tag closes the element opened last, and a start or empty tag outside
-// every element opens the root, of which there is one.
+// Processing instructions (the XML declaration, which the heading holds, and
+// the schema's xml-model) stand before the root; an end tag closes the
+// element opened last, and a start or empty tag outside every element opens
+// the root, of which there is one.
 void DocumentCheck::take_element(std::string_view tag) {
   if (tag.starts_with("<?")) {
-    if (markup_at_ != 0) xml_fault_ = "a processing instruction after the start" + at_byte(markup_at_);
+    if (rooted_) xml_fault_ = "a processing instruction after the start" + at_byte(markup_at_);
     return;
   }
   const Tag read = read_tag(tag);
@@ -344,6 +344,8 @@ void DocumentCheck::take_element(std::string_view tag) {
     }
   } else if (open_.empty() && rooted_) {
     xml_fault_ = "a second root element" + at_byte(markup_at_);
+  } else if (!rooted_ && format_ == Format::tei && read.name != "TEI") {
+    xml_fault_ = "a root element other than TEI" + at_byte(markup_at_);
   } else {
     rooted_ = true;
     if (read.kind == Tag::Kind::start && !(format_ == Format::html && void_element(read.name)))

@@ -87,7 +87,8 @@ std::string check_text(std::string_view document);
 // a CTS URN of the work, each ended by a line feed.
 std::string check_tsv(std::string_view document);
 // Valid UTF-8 without control characters but the line feed, from the XML
-// declaration and the TEI root's start tag to its end tag: well-formed
+// declaration (and other processing instructions before the root) and the
+// TEI root's start tag to its end tag: well-formed
 // elements, attribute values in double quotes, and no `&` but that of the
 // entities lt, gt, amp and quot.
 std::string check_tei(std::string_view document);

@@ -26,14 +26,14 @@ std::string unit_name(const std::string& name, Level level) {
 
 }  // namespace
 
-Edition edition_of(int author, int work, const WorkNames& names, std::optional<LineForm> lines) {
+Edition edition_of(int author, int work, const WorkNames& names, const TeiChoices& choices) {
   Edition edition;
   edition.title = title_of(names, author, work);
   edition.author_name = author_name_of(names, author);
   edition.file_name = author_file_name(author);
   for (int level = 0; level < level_count; ++level)
     edition.units[level] = unit_name(names.levels[level], static_cast<Level>(level));
-  edition.lines = lines;
+  edition.choices = choices;
   return edition;
 }
 

@@ -8,7 +8,7 @@
 namespace scrivel {
 
 // What the TEI edition of a work says beyond its text, from the names the
-// tables give it; `lines` forces verse or prose.
-Edition edition_of(int author, int work, const WorkNames& names, std::optional<LineForm> lines);
+// tables give it and the caller's choices.
+Edition edition_of(int author, int work, const WorkNames& names, const TeiChoices& choices);
 
 }  // namespace scrivel

@@ -25,7 +25,7 @@ int convert_work(InputFile& author_file, const Request& request, FileSystem& doc
     return 1;
   }
   Writer writer(std::move(file));
-  const Edition edition = edition_of(request.author, request.work, request.names, request.lines);
+  const Edition edition = edition_of(request.author, request.work, request.names, request.tei);
   const std::unique_ptr<Renderer> renderer =
       make_renderer(request.format, request.normalization, writer, {request.author, request.work, &edition});
   const Ending ending = decode(source, profile::work_script, *renderer, messages);

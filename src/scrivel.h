@@ -25,7 +25,7 @@ struct Request {
   Normalization normalization = Normalization::none;
   std::string path;
   WorkNames names;
-  std::optional<LineForm> lines;
+  TeiChoices tei;
 };
 
 // What a conversion came to: the exit status the program would end with,

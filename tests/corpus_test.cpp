@@ -197,14 +197,19 @@ TEST_F(Corpus, ConvertsTheSampleIntoACapitainsTree) {
 }
 
 // --tei-lines sets the form of every line whatever the work's levels: the
-// sample's verse as prose, and back.
-TEST_F(Corpus, TeiLinesChooseVerseOrProse) {
+// sample's verse as prose, and back; --tei-cite-structure adds the
+// citeStructure tree, which is left out otherwise.
+TEST_F(Corpus, TeiChoicesSetLinesAndCiteStructure) {
   for (const std::string lines : {"prose", "verse"}) {
     const Outcome batch = run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--tei-lines", lines,
                                "--out", "out", "12:1"});
     ASSERT_EQ(batch.status, 0) << batch.err;
     EXPECT_EQ(read_file("out/sv12_1.xml").find("<lb n=\"2\"/>") != std::string::npos, lines == "prose");
+    EXPECT_EQ(read_file("out/sv12_1.xml").find("<citeStructure"), std::string::npos);
   }
+  ASSERT_EQ(run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--tei-cite-structure", "--out", "out",
+                 "12:1"}).status, 0);
+  EXPECT_NE(read_file("out/sv12_1.xml").find("<citeStructure unit=\"z\""), std::string::npos);
 }
 
 // The names come from the tables: the title and level names of the ID
@@ -504,7 +509,7 @@ TEST_F(Corpus, UsageErrorsExitWithStatusTwo) {
       {"convert", "--format", "pdf"}, {"convert", "--format", "TSV"}, {"convert", "--normalize", "nfd"},
       {"list", "--normalize", "nfc"}, {"convert", "10000"}, {"convert", "1:1000"}, {"convert", "x"},
       {"convert", "--corpus", "missing"}, {"convert", "--out", "missing"},
-      {"convert", "--layout", "capitains", "--format", "html"}, {"convert", "--tei-lines", "verse", "--format", "tsv"},
+      {"convert", "--layout", "capitains", "--format", "html"}, {"convert", "--tei-lines", "verse", "--format", "tsv"}, {"convert", "--tei-cite-structure"},
       {"convert", "--format", "tei", "--tei-lines", "poetry"}, {"convert", "--format", "tei", "--layout", "tree"},
       {"list", "--layout", "capitains"}};
   for (const auto& args : bad) {

@@ -45,11 +45,13 @@ TEST(FuzzRegressions, EveryInputIsSound) {
   }
 }
 
-// A TEI document with `body` inside its root element; an HTML one with it in its body.
+// A TEI document with `body` inside its root element, a schema named before
+// it; an HTML one with it in its body.
 std::string document_of(Format format, std::string_view body) {
-  if (format == Format::html) return "<html>\n<head>\n\t<meta charset=\"a\">\n</head>\n<body>\n" + std::string(body) + "\n</body>\n</html>\n";
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">" + std::string(body) +
-         "</TEI>\n";
+  if (format == Format::html)
+    return "<html>\n<head>\n\t<meta charset=\"a\">\n</head>\n<body>\n" + std::string(body) + "\n</body>\n</html>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?xml-model href=\"a.rng\"?>\n<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">" +
+         std::string(body) + "</TEI>\n";
 }
 
 // Each document is taken whole, then cut in two at every byte, so that a

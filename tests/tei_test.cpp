@@ -11,8 +11,9 @@
 namespace scrivel::testing {
 namespace {
 
-std::string tei_of(std::string_view units, const WorkNames& names = {}, std::optional<LineForm> lines = {}) {
-  const Request request{1, 1, Format::tei, Normalization::nfc, "corpus/tlg0001.txt", names, lines};
+std::string tei_of(std::string_view units, const WorkNames& names = {}, std::optional<LineForm> lines = {},
+                   bool cite_structure = false) {
+  const Request request{1, 1, Format::tei, Normalization::nfc, "corpus/tlg0001.txt", names, {lines, cite_structure}};
   const Conversion result = scrivel::convert(to_string(authorfile::single_work(units)), request);
   EXPECT_EQ(result.outcome.status, 0) << result.messages;
   return result.document;
@@ -80,7 +81,7 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
   for (const auto& c : cases) {
     WorkNames names;
     names.levels = c.level_names;
-    const std::string document = tei_of(c.units, names, c.lines);
+    const std::string document = tei_of(c.units, names, c.lines, true);
     SCOPED_TRACE(document);
     const std::string first_pattern = between(document, "<cRefPattern", "/>");
     EXPECT_NE(first_pattern.find(c.deepest_pattern), std::string::npos) << first_pattern;

@@ -185,7 +185,7 @@ JobResult convert_job(const Job& job, const BatchSettings& settings) {
     std::error_code ignored;
     if (settings.layout == Layout::capitains) fs::create_directories(final_document.parent_path(), ignored);
     const Request request{job.author, job.work, settings.format, settings.normalization,
-                          job.path,   job.names, settings.lines};
+                          job.path,   job.names, settings.tei};
     outcome = convert(*input, request, document, printed);
   } else {
     printed << "Cannot open file: " << job.path << "\n";

@@ -30,7 +30,7 @@ struct Job {
 struct BatchSettings {
   Format format = Format::rtf;
   Normalization normalization = Normalization::none;
-  std::optional<LineForm> lines;  // of every TEI edition, where given
+  TeiChoices tei;  // for every TEI edition
   Layout layout = Layout::flat;
   std::string config_note;  // printed before each work's messages
   std::filesystem::path out;

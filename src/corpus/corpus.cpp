@@ -54,7 +54,8 @@ constexpr const char* help =
     "      authtab.dir, and how many works the file holds.\n"
     "  scrivel-corpus convert [--corpus DIR] [--format FORMAT]\n"
     "                         [--normalize nfc|none] [--tei-lines verse|prose]\n"
-    "                         [--layout flat|capitains] [--out DIR] [--jobs N]\n"
+    "                         [--tei-cite-structure] [--layout flat|capitains]\n"
+    "                         [--out DIR] [--jobs N]\n"
     "                         [AUTHOR[:WORK]...]\n"
     "      Converts every work named, every work of each AUTHOR, or, with none\n"
     "      named, every work of every tlgNNNN.txt in the corpus, N at a time.\n"
@@ -85,6 +86,10 @@ constexpr const char* help =
     "                        tei only: each line an <l> (verse), or opened by an\n"
     "                        <lb/> in a <p> (prose) (default: verse for a work\n"
     "                        with at most one level above the line, else prose)\n"
+    "  --tei-cite-structure  tei only: a citeStructure tree beside the CTS\n"
+    "                        reference patterns, for DTS (EpiDoc 9.3 and later,\n"
+    "                        tei_all); EpiDoc 8, which CTS collections check\n"
+    "                        against, refuses it (default: none)\n"
     "  --layout flat|capitains\n"
     "                        flat: every file in --out. capitains (tei only): the\n"
     "                        tree that CTS tools (CapiTainS) read: in\n"
@@ -112,7 +117,7 @@ struct Settings {
   std::string config_note;  // what reading scrivel.cfg printed, which each log repeats as scrivel would
   fs::path out;
   int jobs = 1;
-  std::optional<LineForm> lines;
+  TeiChoices tei;
   Layout layout = Layout::flat;
 
   // tlgNNNN.txt, or where that is absent a name that differs only in case.
@@ -165,9 +170,11 @@ Settings settings_of(const Options& options) {
   settings.normalization = options.normalization.value_or(default_normalization(settings.format));
   if (settings.format != Format::tei && options.layout == Layout::capitains)
     throw Refusal{usage_status, "--layout capitains is a layout of TEI editions: it needs the format tei"};
-  if (settings.format != Format::tei && options.lines)
+  if (settings.format != Format::tei && options.tei.lines)
     throw Refusal{usage_status, "--tei-lines is for TEI editions: it needs the format tei"};
-  settings.lines = options.lines;
+  if (settings.format != Format::tei && options.tei.cite_structure)
+    throw Refusal{usage_status, "--tei-cite-structure is for TEI editions: it needs the format tei"};
+  settings.tei = options.tei;
   settings.layout = options.layout;
   std::error_code error;
   if (!fs::is_directory(settings.directory(), error))
@@ -405,7 +412,7 @@ int convert_command(const Options& options, const Settings& settings, Console& c
   std::map<int, std::set<int>> whole_authors;
   std::vector<Job> jobs = jobs_of(options, settings, console, failed_files, whole_authors);
   if (settings.format == Format::tei) name_works(jobs, settings, console);
-  const BatchSettings batch{settings.format, settings.normalization, settings.lines, settings.layout,
+  const BatchSettings batch{settings.format, settings.normalization, settings.tei, settings.layout,
                             settings.config_note, settings.out, settings.jobs};
   const BatchSummary summary = convert_batch(jobs, batch, console);
   if (console.stop.load() == 0) name_files_of_missing_works(whole_authors, batch, console.err);

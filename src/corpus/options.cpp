@@ -71,7 +71,8 @@ const char* const usage =
     "Usage: scrivel-corpus list    [--corpus DIR] [--json] [AUTHOR...]\n"
     "       scrivel-corpus authors [--corpus DIR] [--json] [AUTHOR...]\n"
     "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--tei-lines verse|prose]\n"
-    "                              [--layout flat|capitains] [--out DIR] [--jobs N] [AUTHOR[:WORK]...]\n"
+    "                              [--tei-cite-structure] [--layout flat|capitains] [--out DIR] [--jobs N]\n"
+    "                              [AUTHOR[:WORK]...]\n"
     "       scrivel-corpus --help | --version\n";
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
@@ -127,7 +128,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         error = "--tei-lines must be verse or prose, not '" + *value + "'";
         return std::nullopt;
       }
-      options.lines = *value == "verse" ? LineForm::verse : LineForm::prose;
+      options.tei.lines = *value == "verse" ? LineForm::verse : LineForm::prose;
+    } else if (converting && arg == "--tei-cite-structure") {
+      options.tei.cite_structure = true;
     } else if (converting && reader.option("--layout", value)) {
       if (!value) return std::nullopt;
       if (*value != "flat" && *value != "capitains") {

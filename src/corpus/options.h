@@ -26,7 +26,7 @@ struct Options {
   std::optional<std::string> corpus;           // --corpus DIR
   std::optional<Format> format;                // --format
   std::optional<Normalization> normalization;  // --normalize
-  std::optional<LineForm> lines;               // --tei-lines
+  TeiChoices tei;                              // --tei-lines, --tei-cite-structure
   Layout layout = Layout::flat;                // --layout
   std::string out = ".";                       // --out DIR
   int jobs = 0;                                // --jobs N; 0: one per core

@@ -336,19 +336,27 @@ class TeiRenderer final : public Renderer {
 void TeiRenderer::choose_scheme(bool cited) {
   for (const Level level : upper_levels)
     if (cited && passage_.holds(level)) divisions_.push_back(level);
-  verse_ = edition_.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
+  verse_ = edition_.choices.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
   const std::string_view indentation = indent(divisions_.size() + (verse_ ? 1 : 2));
   const std::string_view tag = verse_ ? "<l" : "<lb";
   std::copy(tag.begin(), tag.end(), std::copy(indentation.begin(), indentation.end(), line_tag_.text.begin()));
   line_tag_.size = indentation.size() + tag.size();
 }
 
+// The schema an edition names for the tools that validate it: EpiDoc 8, as
+// Perseus's editions name it, which CTS collections check their texts
+// against; with the citeStructure tree, which EpiDoc 8 refuses, tei_all.
+constexpr std::string_view epidoc_schema = "http://www.stoa.org/epidoc/schema/8.19/tei-epidoc.rng";
+constexpr std::string_view tei_all_schema = "https://www.tei-c.org/release/xml/tei/custom/schema/relaxng/tei_all.rng";
+
 void TeiRenderer::write_header() {
   char work[48];
   std::snprintf(work, sizeof work, ", work %03d.</p>", work_);
   const std::string file = xml_escaped(edition_.file_name);
+  out_->write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<?xml-model href=\"");
+  out_->write(edition_.choices.cite_structure ? tei_all_schema : epidoc_schema);
   out_->write(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "\" schematypens=\"http://relaxng.org/ns/structure/1.0\"?>\n"
       "<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">\n"
       "  <teiHeader>\n"
       "    <fileDesc>\n"
@@ -366,9 +374,12 @@ void TeiRenderer::write_header() {
   out_->write(work);
   out_->write("</sourceDesc>\n    </fileDesc>\n    <encodingDesc>\n");
   write_reference_patterns();
-  out_->write("      <refsDecl>");
-  write_cite_structure(0);
-  out_->write("\n      </refsDecl>\n    </encodingDesc>\n  </teiHeader>\n");
+  if (edition_.choices.cite_structure) {
+    out_->write("      <refsDecl>");
+    write_cite_structure(0);
+    out_->write("\n      </refsDecl>\n");
+  }
+  out_->write("    </encodingDesc>\n  </teiHeader>\n");
 }
 
 // One pattern per level, the deepest first: a passage of k values resolves

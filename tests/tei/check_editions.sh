@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The TEI editions of the bundled sample and of every example, checked by
+# The TEI editions of the bundled sample and of every example, with and
+# without the citeStructure tree, checked by
 # tests/tei/check_tei.py: valid against the TEI schema (jing), and each tsv
 # record of the same work resolved by the edition's own citation patterns
 # (lxml). The same check with a word added to every record's text must
@@ -24,12 +25,15 @@ export JAVA_TOOL_OPTIONS="-Xmx512m -XX:CompressedClassSpaceSize=64m -XX:Reserved
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Converts every work of the corpus DIR into tei and tsv under OUT.
+# Converts every work of the corpus DIR into tei, tei with the citeStructure
+# tree, and tsv under OUT.
 convert_both() {
   local corpus=$1 out=$2
-  mkdir -p "$out/tei" "$out/tsv"
+  mkdir -p "$out/tei" "$out/tei-cite" "$out/tsv"
   # Examples that end in errors leave no document; their pairs are left out.
   "$build/scrivel-corpus" convert --corpus "$corpus" --format tei --out "$out/tei" --jobs 2 2>/dev/null || true
+  "$build/scrivel-corpus" convert --corpus "$corpus" --format tei --tei-cite-structure --out "$out/tei-cite" \
+    --jobs 2 2>/dev/null || true
   "$build/scrivel-corpus" convert --corpus "$corpus" --format tsv --out "$out/tsv" --jobs 2 2>/dev/null || true
 }
 
@@ -39,8 +43,9 @@ convert_both "$work/examples" "$work/examples-out"
 convert_both "$source/examples" "$work/sample-out"
 
 pairs=()
-for edition in "$work"/examples-out/tei/*.xml "$work"/sample-out/tei/*.xml; do
+for edition in "$work"/{examples,sample}-out/tei{,-cite}/*.xml; do
   records=${edition/\/tei\//\/tsv\/}
+  records=${records/\/tei-cite\//\/tsv\/}
   records=${records%.xml}.tsv
   [ -f "$records" ] && pairs+=("$edition" "$records")
 done
