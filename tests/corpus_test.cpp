@@ -204,7 +204,7 @@ TEST_F(Corpus, TeiChoicesSetLinesAndCiteStructure) {
     const Outcome batch = run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--tei-lines", lines,
                                "--out", "out", "12:1"});
     ASSERT_EQ(batch.status, 0) << batch.err;
-    EXPECT_EQ(read_file("out/sv12_1.xml").find("<lb n=\"2\"/>") != std::string::npos, lines == "prose");
+    EXPECT_EQ(read_file("out/sv12_1.xml").find("<seg type=\"line\" n=\"2\">") != std::string::npos, lines == "prose");
     EXPECT_EQ(read_file("out/sv12_1.xml").find("<citeStructure"), std::string::npos);
   }
   ASSERT_EQ(run({"convert", "--corpus", SCRIVEL_SAMPLE_DIR, "--format", "tei", "--tei-cite-structure", "--out", "out",

@@ -58,10 +58,10 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
       {"~[y 1 z 1 line 1]A",
        {"", "Aa0-Zz9", "chapter, 2!", "(vers)"},
        {},
-       "/tei:div[@n='$1']/tei:div[@n='$2']/tei:p/tei:lb[@n='$3'])",
+       "/tei:div[@n='$1']/tei:div[@n='$2']/tei:p/tei:seg[@n='$3'])",
        "<citeStructure unit=\"Aa0-Zz9\" match=\"/TEI/text/body/div/div\" use=\"@n\">\n"
        "          <citeStructure unit=\"chapter_2\" match=\"div\" use=\"@n\" delim=\".\">\n"
-       "            <citeStructure unit=\"vers\" match=\"p/lb\" use=\"@n\" delim=\".\"/>"},
+       "            <citeStructure unit=\"vers\" match=\"p/seg\" use=\"@n\" delim=\".\"/>"},
       {"~[y 1 z 1 line 1]A",
        {},
        LineForm::verse,
@@ -75,7 +75,7 @@ TEST(TeiEdition, TakesItsSchemeFromTheTablesAndTheFirstCitation) {
       {"~[z 1 line 1]A",
        {"", "", "Ἰλιάς", ""},
        LineForm::prose,
-       "/tei:div[@n='$1']/tei:p/tei:lb[@n='$2'])",
+       "/tei:div[@n='$1']/tei:p/tei:seg[@n='$2'])",
        "<citeStructure unit=\"z\" match=\"/TEI/text/body/div/div\" use=\"@n\">"},
   };
   for (const auto& c : cases) {

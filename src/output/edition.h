@@ -8,8 +8,8 @@
 
 namespace scrivel {
 
-// How a TEI edition holds its lines: each line an <l> element, or each the
-// stretch after an <lb/> milestone in a paragraph.
+// How a TEI edition holds its lines: each line an <l> element, or each a
+// <seg type="line"> of a paragraph, opening with an <lb/>.
 enum class LineForm { verse, prose };
 
 // What the caller chooses of a TEI edition: verse or prose whatever the

@@ -241,12 +241,16 @@ class TeiRenderer final : public Renderer {
   }
 
   // A line opens at every line of the work: its tag and value go into the
-  // buffer in one step, the tag as a copy of fixed size.
+  // buffer in one step, the tag as a copy of fixed size. In prose a line
+  // that goes on with a word that the line before broke with a hyphen opens
+  // without the line end and indentation before it, lest a reader of the
+  // text find two words.
   void open_line() {
     constexpr std::string_view value_opening = " n=\"";
     char* next = out_->reserve(line_tag_.text.size() + value_opening.size() + Passage::value_room + 1);
-    std::memcpy(next, line_tag_.text.data(), line_tag_.text.size());
-    next += line_tag_.size;
+    const std::size_t skipped = !verse_ && follows_hyphen_ ? line_tag_.indentation : 0;
+    std::memcpy(next, line_tag_.text.data() + skipped, line_tag_.text.size() - skipped);
+    next += line_tag_.size - skipped;
     if (passage_.holds_line()) {
       std::memcpy(next, value_opening.data(), value_opening.size());
       next = passage_.put_line(next + value_opening.size());
@@ -256,8 +260,7 @@ class TeiRenderer final : public Renderer {
     if (verse_) {
       out_->put('>');
     } else {
-      if (follows_hyphen_) out_->write(" break=\"no\"");
-      out_->write("/>");
+      out_->write(follows_hyphen_ ? "><lb break=\"no\"/>" : "><lb/>");
     }
     markup_end_ = out_->position();
     hyphen_before_markup_ = false;
@@ -266,7 +269,7 @@ class TeiRenderer final : public Renderer {
   void close_line() {
     follows_hyphen_ = ends_in_hyphen();
     close_effects(0);
-    if (verse_) out_->write("</l>");
+    out_->write(verse_ ? "</l>" : "</seg>");
   }
 
   // Markup between pieces of text, which the check for a closing hyphen
@@ -314,10 +317,13 @@ class TeiRenderer final : public Renderer {
   const int work_;
   std::vector<Level> divisions_;  // the levels above the line that divide the text, the highest first
   bool verse_ = true;
-  // A line's indentation and the start of its tag, "<l" or "<lb".
+  // A line's line end and indentation and the start of its tag: "<l" in
+  // verse; in prose, where a line is a stretch of its paragraph,
+  // "<seg type="line"", whose text opens with an <lb/>.
   struct LineTag {
-    std::array<char, 32> text{};
+    std::array<char, 48> text{};
     std::size_t size = 0;
+    std::size_t indentation = 0;
   } line_tag_;
   Passage passage_;
   std::vector<std::string> open_values_;  // of the divisions open, the highest first
@@ -338,9 +344,10 @@ void TeiRenderer::choose_scheme(bool cited) {
     if (cited && passage_.holds(level)) divisions_.push_back(level);
   verse_ = edition_.choices.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
   const std::string_view indentation = indent(divisions_.size() + (verse_ ? 1 : 2));
-  const std::string_view tag = verse_ ? "<l" : "<lb";
+  const std::string_view tag = verse_ ? "<l" : "<seg type=\"line\"";
   std::copy(tag.begin(), tag.end(), std::copy(indentation.begin(), indentation.end(), line_tag_.text.begin()));
   line_tag_.size = indentation.size() + tag.size();
+  line_tag_.indentation = indentation.size();
 }
 
 // The schema an edition names for the tools that validate it: EpiDoc 8, as
@@ -397,7 +404,7 @@ void TeiRenderer::write_reference_patterns() {
       if (i <= divisions) {
         out_->write("/tei:div[@n='$");
       } else {
-        out_->write(verse_ ? "/tei:l[@n='$" : "/tei:p/tei:lb[@n='$");
+        out_->write(verse_ ? "/tei:l[@n='$" : "/tei:p/tei:seg[@n='$");
       }
       write_decimal(static_cast<int>(i));
       out_->write("']");
@@ -415,7 +422,7 @@ void TeiRenderer::write_cite_structure(std::size_t level) {
   out_->write(unit(level));
   out_->write("\" match=\"");
   if (level == 0) out_->write("/TEI/text/body/div/");
-  out_->write(level < divisions ? "div" : verse_ ? "l" : "p/lb");
+  out_->write(level < divisions ? "div" : verse_ ? "l" : "p/seg");
   out_->write(level == 0 ? "\" use=\"@n\"" : "\" use=\"@n\" delim=\".\"");
   if (level == divisions) {
     out_->write("/>");

@@ -7,13 +7,13 @@ jing validates every edition against the RELAX NG schema, and each EDITION.xml
 is checked against the tsv document that scrivel wrote for the same work. The
 edition's own cRefPatterns (deepest first) turn the passage of each record's
 URN into an XPath: a record with every component names a line (an <l> in
-verse, an <lb/> milestone in a prose <p>) whose text must be the record's; a
+verse, a <seg> of a prose <p>) whose text must be the record's; a
 record with fewer components names a textpart div that must hold its text; a
 record without a passage (text before the first citation) must be found
 somewhere in the body. Texts are compared with their whitespace collapsed, and
 with the control characters that XML cannot hold read as U+FFFD. Every
 numbered line of the edition must be named by some record, and no div, l or
-lb may have an empty n. A work whose records cannot name one line each of one
+seg may have an empty n. A work whose records cannot name one line each of one
 scheme (its citations change their depth, or repeat a line) is irregular: its
 records must still be URNs of passages, but what they miss is counted apart.
 
@@ -37,7 +37,7 @@ from lxml import etree
 SHOW = 20
 TEI = "http://www.tei-c.org/ns/1.0"
 NAMESPACES = {"tei": TEI}
-L, LB, P, DIV = ("{%s}%s" % (TEI, name) for name in ("l", "lb", "p", "div"))
+L, SEG, DIV = ("{%s}%s" % (TEI, name) for name in ("l", "seg", "div"))
 EDITION_SUFFIX = ".scrivel-grc1"
 
 # A passage: ASCII letters and digits, anything else percent-encoded, the
@@ -47,7 +47,7 @@ RECORD_URN = re.compile(r"(urn:cts:greekLit:tlg[0-9]{4}\.tlg[0-9]{3}):([^:]*)")
 # XML cannot hold these; the edition writes U+FFFD in their place.
 CONTROL = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]")
 XPATH = re.compile(r"#xpath\((.*)\)", re.DOTALL)
-LINE_STEP = re.compile(r"/tei:(l|lb)\[@n='\$[0-9]+'\]\Z")
+LINE_STEP = re.compile(r"/tei:(l|seg)\[@n='\$[0-9]+'\]\Z")
 
 
 def collapse(text):
@@ -152,9 +152,9 @@ class Edition:
         self.depth = groups[0]
         step = LINE_STEP.search(self.patterns[0][1])
         if not step:
-            faults.add(path, "the deepest cRefPattern %r names neither tei:l nor tei:lb" % self.patterns[0][1])
+            faults.add(path, "the deepest cRefPattern %r names neither tei:l nor tei:seg" % self.patterns[0][1])
             return
-        self.verse = step.group(1) == "l"
+        self.line = L if step.group(1) == "l" else SEG
         self.ok = True
 
     def resolve(self, passage):
@@ -179,25 +179,7 @@ class Edition:
 
     def line_elements(self):
         """The numbered lines of the edition, as the deepest cRefPattern names them."""
-        if self.verse:
-            return [l for l in self.div.iter(L) if l.get("n") is not None]
-        return [lb for lb in self.div.iter(LB) if lb.get("n") is not None and lb.getparent().tag == P]
-
-
-def prose_line(lb):
-    """The text from a milestone to the next one or to the end of its paragraph,
-    or None when an element in between holds a milestone of its own (a line
-    crossing an element's boundary)."""
-    parts = [lb.tail or ""]
-    for sibling in lb.itersiblings():
-        if sibling.tag == LB:
-            break
-        if isinstance(sibling.tag, str):
-            if any(True for _ in sibling.iter(LB)):
-                return None
-            parts.extend(sibling.itertext())
-        parts.append(sibling.tail or "")
-    return "".join(parts)
+        return [line for line in self.div.iter(self.line) if line.get("n") is not None]
 
 
 def read_records(path, faults):
@@ -305,7 +287,7 @@ def check_pair(edition, records_path, faults, counts):
                 counts.above += 1
             continue
         named.add(element)
-        fault = verse_fault(edition, element, text) if edition.verse else prose_fault(edition, passage, element, text)
+        fault = line_fault(edition, element, text)
         if fault:
             faults.add(where, "line %d: %s: %s" % (number, urn, fault))
         else:
@@ -317,36 +299,12 @@ def check_pair(edition, records_path, faults, counts):
                 line.sourceline, etree.QName(line).localname, line.get("n")))
 
 
-def verse_fault(edition, element, text):
-    if element.tag != L:
-        return "resolves to %s, not an l" % element.tag
+def line_fault(edition, element, text):
+    if element.tag != edition.line:
+        return "resolves to %s, not %s" % (element.tag, edition.line)
     found = element_text(element)
     if found != text:
         return "text %r in the edition, %r in the record" % (found, text)
-    return None
-
-
-def prose_fault(edition, passage, element, text):
-    if element.tag != LB or element.getparent().tag != P:
-        return "resolves to %s, not an lb in a p" % element.tag
-    if edition.depth == 1:
-        container = edition.div
-    else:
-        nodes, error = edition.resolve(passage.rsplit(".", 1)[0])
-        if error:
-            return "its textpart: %s" % error
-        if len(nodes) != 1 or not isinstance(nodes[0], etree._Element) or nodes[0].tag != DIV:
-            return "its textpart resolves to %d nodes, not one div" % len(nodes)
-        container = nodes[0]
-    line = prose_line(element)
-    if line is None:
-        return "the line crosses an element that holds another lb"
-    if collapse(line) != text:
-        return "text %r in the edition, %r in the record" % (collapse(line), text)
-    # The line is a stretch of the text of the div it lies in, and so holds its
-    # text; a milestone outside it still needs the div to hold the text.
-    if container not in element.iterancestors(DIV) and text not in edition.text(container):
-        return "text %r is not in div %s" % (text, container.get("n"))
     return None
 
 
@@ -419,7 +377,7 @@ def check(schema, pairs):
         counts.irregular_unresolved += apart.records - apart.resolved()
     readable = [edition for edition in editions.values() if edition is not None]
     for edition in readable:
-        for element in edition.root.iter(DIV, L, LB):
+        for element in edition.root.iter(DIV, L, SEG):
             if element.get("n") == "":
                 faults.add(edition.path, "line %d: an empty n, which names nothing" % element.sourceline)
     invalid = validate(schema, [edition.path for edition in readable], faults)
