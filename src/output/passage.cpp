@@ -19,9 +19,9 @@ char* put_urn_value(char* out, std::string_view value) {
     if ((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z')) {
       *out++ = ch;
     } else if (b >= 0x80) {
-      out = std::copy_n("%EF%BF%BD", 9, out);
+      out = std::copy_n("_EF_BF_BD", 9, out);
     } else {
-      *out++ = '%';
+      *out++ = '_';
       *out++ = hex_digits[b >> 4];
       *out++ = hex_digits[b & 0xF];
     }

@@ -36,13 +36,15 @@ std::string work_urn(int author, int work);
 std::string edition_name();
 
 // The passage of a CTS URN: the values of the levels, each as a URN writes
-// it. A value keeps ASCII letters and digits and percent-encodes every other
-// byte, since CTS reserves ".", ":", "@", "#", "[", "]" and "-": so no value
-// holds the "." that joins them. A byte above 0x7F is no character, and
-// stands as the replacement character.
+// it. A value keeps ASCII letters and digits and writes every other byte as
+// "_" and two hex digits (33(?) is 33_28_3F_29), since CTS reserves ".",
+// ":", "@", "#", "[", "]" and "-", and the CTS collections' HookTest refuses
+// any reference character but letters, digits and "_": so no value holds
+// the "." that joins them, and each reads back. A byte above 0x7F is no
+// character, and stands as the replacement character.
 class Passage {
  public:
-  // Room for the line's value, percent-encoded.
+  // Room for the line's value, encoded.
   static constexpr std::size_t value_room = 9 * (CiteLevel::text_size + 16);
 
   // Takes a citation's levels. Those above the line are taken again only

@@ -40,9 +40,10 @@ NAMESPACES = {"tei": TEI}
 L, SEG, DIV = ("{%s}%s" % (TEI, name) for name in ("l", "seg", "div"))
 EDITION_SUFFIX = ".scrivel-grc1"
 
-# A passage: ASCII letters and digits, anything else percent-encoded, the
-# components joined by dots. The edition's @n values are written the same way.
-PASSAGE = re.compile(r"(?:[A-Za-z0-9]|%[0-9A-F]{2})+(?:\.(?:[A-Za-z0-9]|%[0-9A-F]{2})+)*")
+# A passage: ASCII letters and digits, any other byte as _ and two hex
+# digits, the components joined by dots. The edition's @n values are
+# written the same way.
+PASSAGE = re.compile(r"(?:[A-Za-z0-9]|_[0-9A-F]{2})+(?:\.(?:[A-Za-z0-9]|_[0-9A-F]{2})+)*")
 RECORD_URN = re.compile(r"(urn:cts:greekLit:tlg[0-9]{4}\.tlg[0-9]{3}):([^:]*)")
 # XML cannot hold these; the edition writes U+FFFD in their place.
 CONTROL = re.compile("[\x00-\x08\x0b\x0c\x0e-\x1f\x7f]")
