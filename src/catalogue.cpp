@@ -17,6 +17,11 @@ std::string lower_case(std::string text) {
   return text;
 }
 
+// A table's name or title opens in Latin type; "$" at its start switches to Greek.
+std::string_view language_of_name(std::string_view name) {
+  return name.starts_with('$') ? profile::language : profile::table_language;
+}
+
 }  // namespace
 
 std::optional<std::string> file_in_any_case(FileSystem& files, const std::string& path) {
@@ -102,10 +107,14 @@ const IdWork* Catalogue::work(int author, int work) {
 
 WorkNames Catalogue::names(int author, int work) {
   WorkNames names;
-  if (const AuthorEntry* listed = entry(author)) names.author = plain_text_of_name(listed->name);
+  if (const AuthorEntry* listed = entry(author)) {
+    names.author = plain_text_of_name(listed->name);
+    names.author_language = language_of_name(listed->name);
+  }
   const IdWork* named = this->work(author, work);
   if (!named) return names;
   names.title = plain_text_of_name(named->title);
+  names.title_language = language_of_name(named->title);
   for (int level = 0; level < level_count; ++level)
     if (!named->level_names[level].empty()) names.levels[level] = plain_text_of_name(named->level_names[level]);
   return names;

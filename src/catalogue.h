@@ -14,6 +14,7 @@
 #include "input/id_table.h"
 #include "input/work_list.h"
 #include "output/citation.h"
+#include "profile.h"
 
 namespace scrivel {
 
@@ -23,6 +24,10 @@ struct WorkNames {
   std::string author;
   std::string title;
   std::array<std::string, level_count> levels;
+  // The language of the author's name and of the title, as xml:lang names
+  // it: Greek where the table's text opens in Greek ($), else Latin.
+  std::string_view author_language = profile::table_language;
+  std::string_view title_language = profile::table_language;
 };
 
 // Where `path` is absent, a file in its directory whose name differs from

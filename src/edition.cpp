@@ -33,6 +33,8 @@ Edition edition_of(int author, int work, const WorkNames& names, const TeiChoice
   edition.file_name = author_file_name(author);
   for (int level = 0; level < level_count; ++level)
     edition.units[level] = unit_name(names.levels[level], static_cast<Level>(level));
+  edition.greek_title = names.title_language == profile::language;
+  edition.greek_author = names.author_language == profile::language;
   edition.choices = choices;
   return edition;
 }

@@ -19,8 +19,10 @@ inline constexpr Script table_script = Script::latin;
 inline constexpr std::string_view file_prefix = "tlg";
 // CTS URNs of the corpus: urn:cts:greekLit:tlg0012.tlg001.
 inline constexpr std::string_view cts_namespace = "greekLit";
-// The language of the texts, as XML's xml:lang names it.
+// The language of the texts, as XML's xml:lang names it, and that of the
+// tables' names and titles, which start in Latin, unless one opens in Greek.
 inline constexpr std::string_view language = "grc";
+inline constexpr std::string_view table_language = "lat";
 // The Windows code page of Greek, which RTF documents declare.
 inline constexpr int rtf_code_page = 1253;
 

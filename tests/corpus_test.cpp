@@ -213,21 +213,30 @@ TEST_F(Corpus, TeiChoicesSetLinesAndCiteStructure) {
 }
 
 // The names come from the tables: the title and level names of the ID
-// table, the author's name from the author table.
+// table, the author's name from the author table; each tagged Latin, or
+// Greek where the table's text opens in Greek.
 TEST_F(Corpus, NamesTheTreeAndItsEditionsAfterTheTables) {
-  const authorfile::AuthorFiles files = authorfile::build_files(
-      "~author 5\n~name &1Theocritus& Bucol.\n~work 1\n~title Idyllia\n~levels Idyll line\n~[z 1 line 1]A");
+  const authorfile::AuthorFiles files =
+      authorfile::build_files("~author 5\n~name &1Theocritus& Bucol.\n~work 1\n~title Idyllia\n~levels Idyll line\n"
+                              "~[z 1 line 1]A\n~work 2\n~title $*)EPIGRA/MMATA\n~[z 1 line 1]B");
   add_author(5, files.text);
   write_file("corpus/tlg0005.idt", to_string(files.id_table));
   write_file("corpus/authtab.dir", to_string(authorfile::author_table({files.author})));
   const Outcome batch = run({"convert", "--corpus", "corpus", "--format", "tei", "--layout", "capitains", "--out",
                              "out"});
   ASSERT_EQ(batch.status, 0) << batch.err;
-  EXPECT_NE(read_file("out/data/tlg0005/__cts__.xml").find(">Theocritus Bucol.</ti:groupname>"), std::string::npos);
-  EXPECT_NE(read_file("out/data/tlg0005/tlg001/__cts__.xml").find(">Idyllia</ti:title>"), std::string::npos);
+  EXPECT_NE(read_file("out/data/tlg0005/__cts__.xml").find("<ti:groupname xml:lang=\"lat\">Theocritus Bucol.<"),
+            std::string::npos);
+  EXPECT_NE(read_file("out/data/tlg0005/tlg001/__cts__.xml").find("<ti:title xml:lang=\"lat\">Idyllia<"),
+            std::string::npos);
+  EXPECT_NE(read_file("out/data/tlg0005/tlg002/__cts__.xml").find("<ti:label xml:lang=\"grc\">Ἐπιγράμματα<"),
+            std::string::npos);
   const std::string edition = read_file("out/data/tlg0005/tlg001/tlg0005.tlg001.scrivel-grc1.xml");
   EXPECT_NE(edition.find("<title>Idyllia</title><author>Theocritus Bucol.</author>"), std::string::npos);
   EXPECT_NE(edition.find("<div type=\"textpart\" subtype=\"Idyll\" n=\"1\">"), std::string::npos) << edition;
+  EXPECT_NE(read_file("out/data/tlg0005/tlg002/tlg0005.tlg002.scrivel-grc1.xml")
+                .find("<title xml:lang=\"grc\">Ἐπιγράμματα</title>"),
+            std::string::npos);
 }
 
 // A re-run in which a work fails leaves no document of an earlier run under

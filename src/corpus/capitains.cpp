@@ -25,7 +25,8 @@ fs::path metadata_path(const fs::path& directory) { return directory / "__cts__.
 
 std::string text_group_metadata(int author, const WorkNames& names) {
   return "<ti:textgroup xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" urn=\"" + std::string(urn_namespace) +
-         text_group_name(author) + "\"><ti:groupname xml:lang=\"lat\">" + xml_escaped(author_name_of(names, author)) +
+         text_group_name(author) + "\"><ti:groupname xml:lang=\"" + std::string(names.author_language) + "\">" +
+         xml_escaped(author_name_of(names, author)) +
          "</ti:groupname></ti:textgroup>\n";
 }
 
@@ -39,13 +40,13 @@ std::string work_metadata(int author, int work, const WorkNames& names) {
                 profile::version.data());
   return "<ti:work xmlns:ti=\"http://chs.harvard.edu/xmlns/cts\" groupUrn=\"" + group_urn + "\" urn=\"" + urn +
          "\" xml:lang=\"" + std::string(profile::language) + "\">\n"
-         "  <ti:title xml:lang=\"lat\">" +
+         "  <ti:title xml:lang=\"" + std::string(names.title_language) + "\">" +
          title +
          "</ti:title>\n"
          "  <ti:edition urn=\"" +
          urn + "." + edition_name() + "\" workUrn=\"" + urn +
          "\">\n"
-         "    <ti:label xml:lang=\"lat\">" +
+         "    <ti:label xml:lang=\"" + std::string(names.title_language) + "\">" +
          title +
          "</ti:label>\n"
          "    <ti:description xml:lang=\"eng\">" +

@@ -31,6 +31,8 @@ struct TeiChoices {
 struct Edition {
   std::string title;
   std::string author_name;
+  bool greek_title = false;   // tagged as Greek, where the tables' text opens in Greek
+  bool greek_author = false;
   std::string file_name;
   std::array<std::string, level_count> units;
   TeiChoices choices;

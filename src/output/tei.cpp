@@ -159,6 +159,11 @@ class TeiRenderer final : public Renderer {
   void ascii(byte b) override { out_->write(bytes[b]); }
 
   void choose_scheme(bool cited);
+  void write_greek_tag() {
+    out_->write(" xml:lang=\"");
+    out_->write(profile::language);
+    out_->write("\"");
+  }
   void write_header();
   void write_reference_patterns();
   void write_cite_structure(std::size_t level);
@@ -367,9 +372,13 @@ void TeiRenderer::write_header() {
       "<TEI xmlns=\"http://www.tei-c.org/ns/1.0\">\n"
       "  <teiHeader>\n"
       "    <fileDesc>\n"
-      "      <titleStmt><title>");
+      "      <titleStmt><title");
+  if (edition_.greek_title) write_greek_tag();
+  out_->write(">");
   out_->write(xml_escaped(edition_.title));
-  out_->write("</title><author>");
+  out_->write("</title><author");
+  if (edition_.greek_author) write_greek_tag();
+  out_->write(">");
   out_->write(xml_escaped(edition_.author_name));
   out_->write("</author></titleStmt>\n      <publicationStmt><p>Converted by scrivel ");
   out_->write(profile::version);
