@@ -347,7 +347,8 @@ class TeiRenderer final : public Renderer {
 void TeiRenderer::choose_scheme(bool cited) {
   for (const Level level : upper_levels)
     if (cited && passage_.holds(level)) divisions_.push_back(level);
-  verse_ = edition_.choices.lines.value_or(divisions_.size() <= 1 ? LineForm::verse : LineForm::prose) == LineForm::verse;
+  const LineForm by_levels = divisions_.size() <= 1 ? LineForm::verse : LineForm::prose;
+  verse_ = edition_.choices.lines.value_or(by_levels) == LineForm::verse;
   const std::string_view indentation = indent(divisions_.size() + (verse_ ? 1 : 2));
   const std::string_view tag = verse_ ? "<l" : "<seg type=\"line\"";
   std::copy(tag.begin(), tag.end(), std::copy(indentation.begin(), indentation.end(), line_tag_.text.begin()));
