@@ -34,6 +34,7 @@ class DocumentCheck {
   std::size_t take_text(std::string_view bytes, std::size_t at);
   std::size_t take_tag(std::string_view bytes, std::size_t at);
   std::size_t take_entity(std::string_view bytes, std::size_t at);
+  void take_entity_whole(std::string_view entity);
   void take_element(std::string_view tag);
 
   Format format_;
