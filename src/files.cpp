@@ -205,26 +205,31 @@ std::size_t MemoryInput::read(unsigned char* dest, std::size_t n) {
 
 std::vector<std::string> FileSystem::names_in(const std::string&) { return {}; }
 
-const char* kind_of_irregular_file(unsigned mode) {
-  return S_ISDIR(mode) ? "a directory" : S_ISFIFO(mode) ? "a FIFO" : "not a regular file";
+RegularFile open_regular_file(const std::string& path) {
+  RegularFile file;
+  const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat status {};
+  if (descriptor < 0 || ::fstat(descriptor, &status) != 0) {
+    file.why = std::strerror(errno);
+    file.missing = errno == ENOENT;
+  } else if (!S_ISREG(status.st_mode)) {
+    file.why = S_ISDIR(status.st_mode) ? "a directory" : S_ISFIFO(status.st_mode) ? "a FIFO" : "not a regular file";
+  } else {
+    file.descriptor = descriptor;
+    file.size = static_cast<std::uint64_t>(status.st_size);
+    return file;
+  }
+  if (descriptor >= 0) ::close(descriptor);
+  return file;
 }
 
-// Opened without blocking, so that a FIFO in the file's place cannot hold
-// the run in open(), and read only when it is a regular file; reading stops
-// past `largest_text`, whatever size the file claims.
+// Reading stops past `largest_text`, whatever size the file claims.
 FileText DiskFiles::read_text(const std::string& name) {
-  const int descriptor = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) return {std::nullopt, errno == ENOENT ? "" : std::strerror(errno)};
+  const RegularFile file = open_regular_file(name);
+  if (file.descriptor < 0) return {std::nullopt, file.missing ? "" : file.why};
   FileText read;
-  struct stat status {};
-  if (::fstat(descriptor, &status) != 0) {
-    read.why = std::strerror(errno);
-  } else if (!S_ISREG(status.st_mode)) {
-    read.why = kind_of_irregular_file(status.st_mode);
-  } else {
-    read.text = read_all(descriptor, read.why);
-  }
-  ::close(descriptor);
+  read.text = read_all(file.descriptor, read.why);
+  ::close(file.descriptor);
   return read;
 }
 

@@ -52,8 +52,16 @@ struct FileText {
 // and holding it whole could exhaust the memory.
 inline constexpr std::size_t largest_text = 16 << 20;
 
-// What a file that is not a regular file is, in a message: "a directory", "a FIFO".
-const char* kind_of_irregular_file(unsigned mode);
+// A regular file opened for reading, or why it could not be: opened without
+// blocking, so that a FIFO in its place cannot hold the run in open(), and
+// refused when it is no regular file ("a directory", "a FIFO").
+struct RegularFile {
+  int descriptor = -1;  // to be closed by the caller; -1 when not opened
+  std::uint64_t size = 0;
+  std::string why;       // when not opened
+  bool missing = false;  // not opened since nothing stands under the name
+};
+RegularFile open_regular_file(const std::string& path);
 
 // Everything a run reads or creates: scrivel.cfg, the author file, the
 // corpus's tables, the document.

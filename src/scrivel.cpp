@@ -60,11 +60,10 @@ int run_program(const std::vector<std::string>& args, FileSystem& files, Message
   if (request.format == Format::tei)
     request.names = Catalogue(files, config.directory).names(request.author, request.work);
   std::unique_ptr<InputFile> input = files.open_input(request.path);
-  if (!input) {
-    if (const std::optional<std::string> other = file_in_any_case(files, request.path)) {
-      request.path = *other;
-      input = files.open_input(request.path);
-    }
+  // Copies from the discs name the author files in capitals: TLG0005.TXT.
+  if (const auto other = input ? std::nullopt : file_in_any_case(files, request.path)) {
+    request.path = *other;
+    input = files.open_input(request.path);
   }
   if (!input) {
     messages.printf("Cannot open file: %s\n", request.path.c_str());

@@ -1,8 +1,6 @@
 #include "corpus/corpus.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -221,27 +219,20 @@ class MappedFile {
   // Nothing when the file is missing, unreadable, no regular file (a
   // directory, a FIFO) or cannot be mapped; `why` then says which.
   static std::optional<MappedFile> open(const std::string& path, std::string& why) {
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
-    if (descriptor < 0) {
-      why = std::strerror(errno);
+    const RegularFile file = open_regular_file(path);
+    if (file.descriptor < 0) {
+      why = file.why;
       return std::nullopt;
     }
-    struct stat status {};
     std::optional<MappedFile> mapped;
-    if (::fstat(descriptor, &status) != 0) {
+    const std::size_t size = static_cast<std::size_t>(file.size);
+    void* data = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.descriptor, 0);
+    if (data == MAP_FAILED) {
       why = std::strerror(errno);
-    } else if (!S_ISREG(status.st_mode)) {
-      why = kind_of_irregular_file(status.st_mode);
     } else {
-      const std::size_t size = static_cast<std::size_t>(status.st_size);
-      void* data = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, descriptor, 0);
-      if (data == MAP_FAILED) {
-        why = std::strerror(errno);
-      } else {
-        mapped.emplace(MappedFile(static_cast<const char*>(data), size));
-      }
+      mapped.emplace(MappedFile(static_cast<const char*>(data), size));
     }
-    ::close(descriptor);
+    ::close(file.descriptor);
     return mapped;
   }
   MappedFile(MappedFile&& other) noexcept : data_(std::exchange(other.data_, nullptr)), size_(other.size_) {}
