@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a staging prefix, then converts the installed
 # sample with the installed scrivel, as its scrivel.cfg is shipped and in the
-# other formats, and compares the documents with the reviewed ones.
+# other formats, and compares the documents with the reviewed ones (the TEI
+# editions name the author and the works after the sample's tables).
 # Usage: tests/install/run.sh <build-dir> <expected-dir> <work-dir>
 set -euo pipefail
 build=$1 expected=$2 work=$3
@@ -9,7 +10,8 @@ rm -rf "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/scrivel bin/scrivel-corpus share/man/man1/scrivel.1 share/man/man1/scrivel-corpus.1 \
             share/doc/scrivel/README.md share/doc/scrivel/LICENSE share/doc/scrivel/ATTRIBUTION \
-            share/doc/scrivel/docs/sample-iliad.png; do
+            share/doc/scrivel/docs/sample-iliad.png share/doc/scrivel/sample/tlg0012.txt \
+            share/doc/scrivel/sample/tlg0012.idt share/doc/scrivel/sample/authtab.dir; do
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
 cp -r "$work/prefix/share/doc/scrivel/sample" "$work/run"
