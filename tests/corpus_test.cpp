@@ -178,6 +178,23 @@ TEST_F(Corpus, BadInputIsReportedAndLosesNothing) {
   EXPECT_EQ(files_in("out"), (std::set<std::string>{"sv1_1.rtf", "sv1_1.log", "sv5_1.log", "sv1_9.log"}));
 }
 
+// The bundled sample with its tables, listed as the README shows it: the
+// works' titles and levels from the ID table, the author's name from the
+// author table.
+TEST_F(Corpus, ListsTheSampleWithTheNamesOfItsTables) {
+  const Outcome listed = run({"list", "--corpus", SCRIVEL_SAMPLE_DIR});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.err, "");
+  EXPECT_EQ(listed.out,
+            "author\twork\tblock\toffset\tbytes\tabbreviation\ttitle\tlevels\n"
+            "12\t1\t0\t7\t6738\t\tIlias\tbook.line\n"
+            "12\t2\t0\t6745\t3428\t\tOdyssea\tbook.line\n");
+  const Outcome authors = run({"authors", "--corpus", SCRIVEL_SAMPLE_DIR});
+  EXPECT_EQ(authors.status, 0) << authors.err;
+  EXPECT_EQ(authors.err, "");
+  EXPECT_EQ(authors.out, "author\tname\tsynonyms\tlanguage\tworks\n12\tHomerus\t\t\t2\n");
+}
+
 // The CapiTainS layout of the bundled sample: each work's edition is the
 // document scrivel writes, beside its __cts__.xml as reviewed; the logs stay
 // in the out directory.

@@ -46,6 +46,13 @@ WorkNames names_of(int work) {
       .names(12, work);
 }
 
+TEST(Sample, TablesNameTheAuthorAndTheWorks) {
+  EXPECT_EQ(names_of(1).author, "Homerus");
+  EXPECT_EQ(names_of(1).title, "Ilias");
+  EXPECT_EQ(names_of(2).title, "Odyssea");
+  EXPECT_EQ(names_of(2).levels, (std::array<std::string, level_count>{"", "", "book", "line"}));
+}
+
 TEST(Sample, ConvertsToTheReviewedDocuments) {
   for (const Format format : {Format::html, Format::rtf, Format::text, Format::tsv, Format::tei}) {
     for (const int work : {1, 2}) {

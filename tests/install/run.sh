@@ -2,7 +2,8 @@
 # Installs the build into a staging prefix, then converts the installed
 # sample with the installed scrivel, as its scrivel.cfg is shipped and in the
 # other formats, and compares the documents with the reviewed ones (the TEI
-# editions name the author and the works after the sample's tables).
+# editions name the author and the works after the sample's tables); and
+# lists the installed sample's works and author with their names.
 # Usage: tests/install/run.sh <build-dir> <expected-dir> <work-dir>
 set -euo pipefail
 build=$1 expected=$2 work=$3
@@ -28,5 +29,9 @@ for document in sv12_1.html sv12_2.html sv12_1.rtf sv12_2.rtf sv12_1.txt sv12_2.
                 sv12_1.xml sv12_2.xml; do
   cmp "$document" "$expected/$document"
 done
+listed=$("$work/prefix/bin/scrivel-corpus" list)
+[[ $listed == *$'\tIlias\tbook.line\n'*$'\tOdyssea\tbook.line' ]] || { echo "list: $listed"; exit 1; }
+authors=$("$work/prefix/bin/scrivel-corpus" authors)
+[[ $authors == *$'\n12\tHomerus\t'* ]] || { echo "authors: $authors"; exit 1; }
 "$work/prefix/bin/scrivel-corpus" --version
-echo "the installed scrivel converts the installed sample into the reviewed documents"
+echo "the installed scrivel converts the installed sample into the reviewed documents; scrivel-corpus names its works"
