@@ -218,37 +218,6 @@ JobResult convert_job(const Job& job, const BatchSettings& settings) {
   return {outcome.reports.has_reports() ? JobResult::Kind::warned : JobResult::Kind::converted, ""};
 }
 
-// The line on a terminal that says how far the batch is.
-class Progress {
- public:
-  Progress(Console& console, const std::vector<Job>& jobs) : console_(console), works_(jobs.size()) {
-    for (const Job& job : jobs) bytes_ += job.bytes;
-  }
-
-  void work_done(const Job& job) {
-    ++works_done_;
-    bytes_done_ += job.bytes;
-    if (!console_.progress) return;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    const double rate = seconds > 0 ? bytes_done_ / seconds : 0;
-    const double left = rate > 0 ? (bytes_ - bytes_done_) / rate : 0;
-    char line[160];
-    std::snprintf(line, sizeof line, "\r%zu/%zu works, %.1f/%.1f MB, %.1f MB/s, %.0f s left   ", works_done_, works_,
-                  bytes_done_ / 1e6, bytes_ / 1e6, rate / 1e6, left);
-    console_.err << line << std::flush;
-  }
-  void finish() {
-    if (console_.progress && works_done_ > 0) console_.err << "\r" << std::string(79, ' ') << "\r";
-  }
-
- private:
-  Console& console_;
-  std::size_t works_;
-  std::size_t works_done_ = 0;
-  double bytes_ = 0;
-  double bytes_done_ = 0;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
 
 // Writes the __cts__.xml of every author of the jobs who has a work in the
 // tree, and removes that of one who has none left. Returns how many could
@@ -393,10 +362,33 @@ void name_files_of_missing_works(const std::map<int, std::set<int>>& works_now, 
   }
 }
 
+Progress::Progress(Console& console, std::uint64_t works, std::uint64_t bytes)
+    : console_(console), works_(works), bytes_(static_cast<double>(bytes)) {}
+
+void Progress::work_done(std::uint64_t bytes) {
+  ++works_done_;
+  bytes_done_ += static_cast<double>(bytes);
+  if (!console_.progress) return;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const double rate = seconds > 0 ? bytes_done_ / seconds : 0;
+  const double left = rate > 0 ? (bytes_ - bytes_done_) / rate : 0;
+  char line[160];
+  std::snprintf(line, sizeof line, "\r%llu/%llu works, %.1f/%.1f MB, %.1f MB/s, %.0f s left   ",
+                static_cast<unsigned long long>(works_done_), static_cast<unsigned long long>(works_),
+                bytes_done_ / 1e6, bytes_ / 1e6, rate / 1e6, left);
+  console_.err << line << std::flush;
+}
+
+void Progress::finish() {
+  if (console_.progress && works_done_ > 0) console_.err << "\r" << std::string(79, ' ') << "\r";
+}
+
 BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& settings, Console& console) {
   BatchSummary summary;
   remove_stale_temporaries(jobs, settings, console.err);
-  Progress progress(console, jobs);
+  std::uint64_t bytes = 0;
+  for (const Job& job : jobs) bytes += job.bytes;
+  Progress progress(console, jobs.size(), bytes);
   std::mutex mutex;  // over the summary, the progress and the console
   in_parallel(jobs.size(), settings.jobs, console.stop, [&](std::size_t i) {
     const JobResult outcome = convert_job(jobs[i], settings);
@@ -412,7 +404,7 @@ BatchSummary convert_batch(const std::vector<Job>& jobs, const BatchSettings& se
         break;
     }
     summary.bytes += jobs[i].bytes;
-    progress.work_done(jobs[i]);
+    progress.work_done(jobs[i].bytes);
   });
   progress.finish();
   summary.not_started = static_cast<int>(jobs.size()) - summary.converted - summary.failed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -44,6 +45,24 @@ struct BatchSummary {
   int not_started = 0;      // left when a signal stopped the batch
   int unnamed_groups = 0;   // text groups whose __cts__.xml could not be written
   std::uint64_t bytes = 0;  // of the works done
+};
+
+// The line on a terminal that says how far a batch is: works and bytes
+// done, the rate and the time left, rewritten in place.
+class Progress {
+ public:
+  Progress(Console& console, std::uint64_t works, std::uint64_t bytes);
+  void work_done(std::uint64_t bytes);
+  // Clears the line, before a message or at the end.
+  void finish();
+
+ private:
+  Console& console_;
+  std::uint64_t works_;
+  std::uint64_t works_done_ = 0;
+  double bytes_;
+  double bytes_done_ = 0;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
 // Calls `each` for 0 to count - 1, `jobs` calls at a time (fewer where
