@@ -9,7 +9,7 @@ set -euo pipefail
 executions=$1
 out=$(realpath -m "$2")
 targets=("${@:3}")
-[ ${#targets[@]} -gt 0 ] || targets=(list author_file work_content metadata)
+[ ${#targets[@]} -gt 0 ] || targets=(list author_file work_content metadata query)
 source "$(dirname "$0")/common.sh"
 
 run_target() {

@@ -10,8 +10,9 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]/%/_fuzzer}"
 # Two blocks are enough for a conversion to cross a block end; the list's
 # search walks the blocks' start headers and goes back one block from where
 # it stops, which wants a few blocks more. A metadata table is read entry by
-# entry, and a few dozen entries cross every kind of field.
-declare -A max_len=([author_file]=16384 [work_content]=16384 [list]=32768 [metadata]=8192)
+# entry, and a few dozen entries cross every kind of field. A query is
+# refused past 4096 bytes.
+declare -A max_len=([author_file]=16384 [work_content]=16384 [list]=32768 [metadata]=8192 [query]=4200)
 # ASan keeps 256 MB of freed memory by default, which alone would pass the
 # RSS limit in a long run; an execution frees far less than 64 MB, so a
 # use after free within it is still caught.

@@ -4,8 +4,9 @@ author file and the work content of every end-to-end example. The author
 files seed both the conversion of a whole file and the list of its works.
 The metadata tables are the sample ID table of the format description,
 hand-made tables, and the tables that tlgbuild writes for a small corpus.
-Each target's corpus is written anew, replacing the kept corpus: all four,
-or only the targets named after tlgbuild.
+The queries are hand-made, of every kind. Each target's corpus is written
+anew, replacing the kept corpus: all five, or only the targets named after
+tlgbuild.
 
     python3 fuzz/make_seeds.py build/tools/authorfile/tlgbuild [target...]
 """
@@ -18,7 +19,7 @@ import tempfile
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
-TARGETS = ("author_file", "work_content", "list", "metadata")
+TARGETS = ("author_file", "work_content", "list", "metadata", "query")
 # The targets being written: the others' kept corpora are left as they are.
 wanted = set(sys.argv[2:] or TARGETS)
 
@@ -183,6 +184,30 @@ def save_metadata(tlgbuild):
             save("metadata", table.read_bytes())
 
 
+# Search queries: Greek, with a combining accent too, and Beta Code with
+# breathings beside the parentheses; phrases, NEAR with and without its
+# distance, the operators and groups; and a few that are wrong.
+QUERIES = [q.encode() for q in (
+    "λόγος",
+    "λο\u0301γος θε*",
+    "lo/gos",
+    "*LO/GOS OR qeo/s*",
+    '"mh=nin a)/eide qea/"',
+    'NEAR(μῆνιν "ἄειδε θεά", 5)',
+    "NEAR(mh=nin qea/ )",
+    "(ou) OR mh/ ) AND a)lla/",
+    "(α OR β) γ AND NEAR(δ ε,0)",
+    'α "β',
+    "NEAR(α β, 1001)",
+    "((( *(/omhros ) ) OR )",
+)] + [b"\xce\xbb\xce\xbf\xff (a"]
+
+
+def save_queries():
+    for query in QUERIES:
+        save("query", query)
+
+
 def save_examples(tlgbuild):
     sample = (ROOT / "examples" / "tlg0012.txt").read_bytes()
     save_author_file(sample)
@@ -207,10 +232,12 @@ def main():
     for target in wanted:
         shutil.rmtree(CORPUS / target, ignore_errors=True)
         (CORPUS / target).mkdir(parents=True)
-    if wanted != {"metadata"}:
+    if wanted & {"author_file", "work_content", "list"}:
         save_examples(tlgbuild)
     if "metadata" in wanted:
         save_metadata(tlgbuild)
+    if "query" in wanted:
+        save_queries()
 
 
 main()

@@ -7,7 +7,7 @@ set -euo pipefail
 seconds=${1:-60}
 out=$(realpath -m "${2:-$(dirname "$0")/../build-fuzz/runs}")
 targets=("${@:3}")
-[ ${#targets[@]} -gt 0 ] || targets=(author_file work_content list metadata)
+[ ${#targets[@]} -gt 0 ] || targets=(author_file work_content list metadata query)
 source "$(dirname "$0")/common.sh"
 
 status=0

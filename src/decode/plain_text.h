@@ -11,4 +11,9 @@ namespace scrivel {
 // Beta Code text holds, reads as "?".
 std::string plain_text_of_name(std::string_view beta_code);
 
+// Beta Code that starts in Greek, as a work's text does (a word of a search
+// query), as plain text in NFC in the same way: `*)ILIA/S` is "Ἰλιάς",
+// `LO/GOS` is "λόγος".
+std::string plain_text_of_greek(std::string_view beta_code);
+
 }  // namespace scrivel
