@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   // of ending the program without a word.
   std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
-  scrivel::corpus::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, stop_signal};
+  scrivel::corpus::Console console{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, stop_signal,
+                                   ::isatty(STDOUT_FILENO) == 1};
   return scrivel::corpus::run_corpus(args, console);
 }

@@ -24,6 +24,7 @@
 
 #include "author_file_builder.h"
 #include "conversion.h"
+#include "corpus_testing.h"
 #include "fresh_directory.h"
 
 extern char** environ;
@@ -307,6 +308,38 @@ TEST_F(CorpusFaults, ABatchWithoutThreadsIsConvertedWhole) {
   EXPECT_EQ(program.wait(), 0) << read_file("err.txt");
   EXPECT_EQ(documents_in("out").size(), 4u);
   expect_whole("out", author_data_);
+}
+
+// The search index is written aside and takes its name whole: a build
+// killed at any point leaves the earlier index as it was and searchable,
+// and searches run while a build goes on. The next build clears what a
+// killed one left.
+TEST_F(CorpusFaults, AKilledIndexBuildLeavesTheEarlierIndexSearchable) {
+  add_author(author_file(1, 1 << 16));
+  ASSERT_EQ(run_corpus({"index", "--corpus", "corpus", "--db", "index.sqlite"}).status, 0);
+  const std::vector<std::string> count = {"search", "--db", "index.sqlite", "--count", "μηνιν"};
+  const Outcome before = run_corpus(count);
+  ASSERT_EQ(before.status, 0) << before.err;
+  add_author(author_file(8, 2 << 20));
+  for (const std::uintmax_t written : {std::uintmax_t{0}, std::uintmax_t{1} << 20, std::uintmax_t{8} << 20}) {
+    SCOPED_TRACE(written);
+    Program program({"index", "--corpus", "corpus", "--db", "index.sqlite", "--jobs", "2"}, "err.txt");
+    ASSERT_TRUE(program.spawned());
+    bool grown = false;
+    while (!grown && program.running()) {
+      std::error_code gone;  // the build may remove it between the two looks
+      for (const std::string& name : temporaries_in(".")) grown = grown || (fs::file_size(name, gone) >= written && !gone);
+      std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(grown) << "the build ended before it could be killed: " << read_file("err.txt");
+    for (int search = 0; search < 2; ++search) EXPECT_EQ(run_corpus(count).out, before.out);
+    program.signal(SIGKILL);
+    EXPECT_EQ(program.wait(), 128 + SIGKILL);
+    EXPECT_EQ(run_corpus(count).out, before.out);
+  }
+  ASSERT_EQ(run_corpus({"index", "--corpus", "corpus", "--db", "index.sqlite"}).status, 0);
+  EXPECT_NE(run_corpus(count).out, before.out);
+  EXPECT_EQ(temporaries_in("."), std::set<std::string>{});
 }
 
 }  // namespace

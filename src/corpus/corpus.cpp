@@ -24,6 +24,8 @@
 #include "input/byte_source.h"
 #include "input/config.h"
 #include "input/work_list.h"
+#include "search/index.h"
+#include "search/search.h"
 #include "profile.h"
 #include "scrivel.h"
 
@@ -60,6 +62,22 @@ constexpr const char* help =
     "      Each document is the one 'scrivel AUTHOR WORK' writes in the same\n"
     "      format and normalization; its messages go into svAUTHOR_WORK.log\n"
     "      beside it. A document appears only whole; a failed work leaves none.\n"
+    "  scrivel-corpus index [--corpus DIR] [--db FILE] [--jobs N] [AUTHOR...]\n"
+    "      Builds the search index FILE (default: scrivel.sqlite), an SQLite\n"
+    "      database of the authors, the works and every line of every work, with\n"
+    "      its words folded (no case, accents, breathings or iota subscript).\n"
+    "      With AUTHORs named, their lines replace theirs in the index and the\n"
+    "      other authors stay. It is written aside and takes the name only\n"
+    "      whole: a build stopped at any moment leaves the earlier index.\n"
+    "  scrivel-corpus search [--db FILE] [--exact] [--author A,...]\n"
+    "                        [--work A:W,...] [--limit N] [--count] [--json] QUERY\n"
+    "      The lines whose words QUERY matches, in corpus order, one per line:\n"
+    "      'Author, Title passage', a tab and the line. QUERY is Greek, or Beta\n"
+    "      Code when it is all ASCII (lo/gos, *LO/GOS, logos); a word matches\n"
+    "      every form that folds the same, with --exact only the accents and\n"
+    "      breathings typed. word* is every word beginning so; \"a b\" a phrase,\n"
+    "      also across a line end; NEAR(a b, N) words at most N apart in a line;\n"
+    "      a b and a AND b both in a line; a OR b either; ( ) groups.\n"
     "\n"
     "Options:\n"
     "  --corpus DIR          the directory of the author files and their tables\n"
@@ -67,7 +85,9 @@ constexpr const char* help =
     "                        not a comment, one beginning with '#', else the\n"
     "                        current directory)\n"
     "  --json                list and authors: the same records as JSON lines, one\n"
-    "                        object per line (list adds the author's name)\n"
+    "                        object per line (list adds the author's name);\n"
+    "                        search: one object per hit (urn, author, name, work,\n"
+    "                        title, citation, text, matches: character offsets)\n"
     "  --format FORMAT       rtf or html for reading; text (plain text) or tsv (one\n"
     "                        tab-separated record per line of the edition) for\n"
     "                        study; tei (a TEI XML edition, svAUTHOR_WORK.xml)\n"
@@ -97,13 +117,23 @@ constexpr const char* help =
     "                        stay in --out (default: flat)\n"
     "  --out DIR             where the documents and logs go; it must exist\n"
     "                        (default: .)\n"
-    "  --jobs N              works converted at once, 1 to 4096 (default: one\n"
-    "                        per core)\n"
+    "  --jobs N              works converted or indexed at once, 1 to 4096\n"
+    "                        (default: one per core)\n"
+    "  --db FILE             index and search: the search index (default:\n"
+    "                        scrivel.sqlite in the current directory)\n"
+    "  --exact               search: accents, breathings, diaeresis and iota\n"
+    "                        subscript as typed (case aside)\n"
+    "  --author A,...        search: only these authors' works\n"
+    "  --work A:W,...        search: only these works\n"
+    "  --limit N             search: at most N hits\n"
+    "  --count               search: the hits of each work, and the total\n"
     "  --help                this text;  --version  the version\n"
     "\n"
-    "Exit status: 0 every work converted (warnings inside works are fine);\n"
+    "Exit status: 0 every work converted or indexed (warnings inside works are\n"
+    "fine), or a search done, whether it found anything or not;\n"
     "1 a failure named on standard error: a work, an author file, scrivel.cfg,\n"
-    "the corpus or --out directory, or standard output; 2 usage; 130 stopped\n"
+    "the corpus or --out directory, the index, or standard output; 2 usage or a\n"
+    "query that is no query; 130 stopped\n"
     "by Ctrl-C (143 by SIGTERM, 129 by SIGHUP), for every command.\n";
 
 // Where the author files are and what the documents become, from the
@@ -419,6 +449,27 @@ int convert_command(const Options& options, const Settings& settings, Console& c
   return summary.failed + failed_files + summary.unnamed_groups > 0 ? 1 : 0;
 }
 
+// Indexes every work of the author files named, or of every one, into the
+// search index.
+int index_command(const Options& options, const Settings& settings, Console& console) {
+  DiskFiles files;
+  Catalogue catalogue = catalogue_of(settings, files, console.err);
+  search::IndexRequest request{options.database, {}, {}, options.targets.empty(), settings.jobs};
+  const int listed = for_each_author_file(options, settings, console,
+                                          [&](int author, const std::string& path, std::string_view bytes) {
+                                            const WorkList list = list_works(bytes);
+                                            request.authors.push_back(
+                                                author_record_of(author, list.works.size(), catalogue));
+                                            for (const ListedWork& work : list.works)
+                                              request.works.push_back({{author, work.work, path, work.bytes, {}},
+                                                                       record_of(author, work, catalogue)});
+                                            return report_list(path, bytes.empty(), list, console);
+                                          });
+  if (listed > 1) return listed;
+  const int built = search::build_index(request, console);
+  return std::max(listed, built);
+}
+
 }  // namespace
 
 int run_corpus(const std::vector<std::string>& args, Console& console) {
@@ -435,10 +486,17 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
       return output_failed(console) ? 1 : 0;
     default: break;
   }
+  if (options->command == Options::Command::search) {
+    const search::SearchRequest request{options->database, options->query, options->exact, options->count,
+                                        options->json,     console.colour, options->limit, options->within};
+    const int status = search::search(request, console.out, console.err);
+    return output_failed(console) ? 1 : status;
+  }
   try {
     const Settings settings = settings_of(*options);
     if (options->command == Options::Command::list) return list_command(*options, settings, console);
     if (options->command == Options::Command::authors) return authors_command(*options, settings, console);
+    if (options->command == Options::Command::index) return index_command(*options, settings, console);
     return convert_command(*options, settings, console);
   } catch (const Refusal& refusal) {
     console.err << "scrivel-corpus: " << refusal.message << (refusal.message.ends_with('\n') ? "" : "\n");

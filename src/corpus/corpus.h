@@ -13,6 +13,7 @@ struct Console {
   std::ostream& err;
   bool progress;                 // standard error is a terminal: one progress line, rewritten in place
   const std::atomic<int>& stop;  // the signal that asked the run to stop; 0 while none has
+  bool colour = false;           // standard output is a terminal: search marks its matches in colour
 };
 
 // One run of scrivel-corpus with the arguments after the program's name, in

@@ -9,6 +9,7 @@ namespace {
 constexpr int max_author = 9999;
 constexpr int max_work = 999;  // a work header holds three digits
 constexpr int max_jobs = 4096;
+constexpr int max_limit = 1000000000;
 
 // A whole decimal number from 0 to `max`, nothing else.
 std::optional<int> number_in(std::string_view text, int max) {
@@ -28,6 +29,23 @@ std::optional<Target> target_of(std::string_view text) {
   target.work = number_in(text.substr(colon + 1), max_work);
   if (!target.work) return std::nullopt;
   return target;
+}
+
+// The authors of --author A,B or the works of --work A:W,B:V, added to `within`.
+bool add_within(std::string_view list, bool works, std::vector<Target>& within, std::string& error) {
+  while (true) {
+    const std::size_t comma = list.find(',');
+    const std::string_view item = list.substr(0, comma);
+    const auto target = target_of(item);
+    if (!target || target->work.has_value() != works) {
+      error = works ? "--work takes AUTHOR:WORK,..., not '" + std::string(item) + "'"
+                    : "--author takes AUTHOR,... (0 to 9999), not '" + std::string(item) + "'";
+      return false;
+    }
+    within.push_back(*target);
+    if (comma == std::string_view::npos) return true;
+    list.remove_prefix(comma + 1);
+  }
 }
 
 // Reads the options that take a value, as --name VALUE or --name=VALUE.
@@ -73,6 +91,9 @@ const char* const usage =
     "       scrivel-corpus convert [--corpus DIR] [--format FORMAT] [--normalize nfc|none] [--tei-lines verse|prose]\n"
     "                              [--tei-cite-structure] [--layout flat|capitains] [--out DIR] [--jobs N]\n"
     "                              [AUTHOR[:WORK]...]\n"
+    "       scrivel-corpus index   [--corpus DIR] [--db FILE] [--jobs N] [AUTHOR...]\n"
+    "       scrivel-corpus search  [--db FILE] [--exact] [--author A,...] [--work A:W,...] [--limit N]\n"
+    "                              [--count] [--json] QUERY\n"
     "       scrivel-corpus --help | --version\n";
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
@@ -93,19 +114,31 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     options.command = Options::Command::authors;
   } else if (command == "convert") {
     options.command = Options::Command::convert;
+  } else if (command == "index") {
+    options.command = Options::Command::index;
+  } else if (command == "search") {
+    options.command = Options::Command::search;
   } else {
     error = "unknown command '" + command + "'";
     return std::nullopt;
   }
   const bool converting = options.command == Options::Command::convert;
+  const bool indexing = options.command == Options::Command::index;
+  const bool searching = options.command == Options::Command::search;
+  const bool listing = options.command == Options::Command::list || options.command == Options::Command::authors;
   ArgumentReader reader(args, error);
+  std::vector<std::string> query_words;
   for (std::optional<std::string> value; !reader.done(); reader.advance()) {
     const std::string& arg = reader.current();
     if (arg == "--help" || arg == "-h") {
       options.command = Options::Command::help;
       return options;
     }
-    if (reader.option("--corpus", value)) {
+    if (searching && arg == "--") {
+      // What follows is the query's, though it start with '-'.
+      for (reader.advance(); !reader.done(); reader.advance()) query_words.push_back(reader.current());
+      break;
+    } else if (!searching && reader.option("--corpus", value)) {
       if (!value) return std::nullopt;
       options.corpus = *value;
     } else if (converting && reader.option("--format", value)) {
@@ -141,7 +174,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     } else if (converting && reader.option("--out", value)) {
       if (!value) return std::nullopt;
       options.out = *value;
-    } else if (converting && reader.option("--jobs", value)) {
+    } else if ((converting || indexing) && reader.option("--jobs", value)) {
       if (!value) return std::nullopt;
       const auto jobs = number_in(*value, max_jobs);
       if (!jobs || *jobs < 1) {
@@ -149,11 +182,32 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
         return std::nullopt;
       }
       options.jobs = *jobs;
-    } else if (!converting && arg == "--json") {
+    } else if ((listing || searching) && arg == "--json") {
       options.json = true;
+    } else if ((indexing || searching) && reader.option("--db", value)) {
+      if (!value) return std::nullopt;
+      options.database = *value;
+    } else if (searching && arg == "--exact") {
+      options.exact = true;
+    } else if (searching && arg == "--count") {
+      options.count = true;
+    } else if (searching && reader.option("--limit", value)) {
+      if (!value) return std::nullopt;
+      const auto limit = number_in(*value, max_limit);
+      if (!limit || *limit < 1) {
+        error = "--limit must be a number from 1 to " + std::to_string(max_limit) + ", not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.limit = static_cast<std::size_t>(*limit);
+    } else if (searching && (reader.option("--author", value) || reader.option("--work", value))) {
+      if (!value) return std::nullopt;
+      const bool works = arg.starts_with("--work");
+      if (!add_within(*value, works, options.within, error)) return std::nullopt;
     } else if (arg.starts_with("-")) {
       error = "unknown option '" + arg + "'";
       return std::nullopt;
+    } else if (searching) {
+      query_words.push_back(arg);
     } else {
       const auto target = target_of(arg);
       if (!target || (target->work && !converting)) {
@@ -163,6 +217,13 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       }
       options.targets.push_back(*target);
     }
+  }
+  if (searching) {
+    if (query_words.empty()) {
+      error = "search needs a QUERY";
+      return std::nullopt;
+    }
+    for (const std::string& word : query_words) options.query += (options.query.empty() ? "" : " ") + word;
   }
   return options;
 }

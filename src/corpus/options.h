@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,7 +22,7 @@ enum class Layout { flat, capitains };
 
 // What the command line of scrivel-corpus asks for.
 struct Options {
-  enum class Command { list, authors, convert, help, version };
+  enum class Command { list, authors, convert, index, search, help, version };
   Command command = Command::help;
   std::optional<std::string> corpus;           // --corpus DIR
   std::optional<Format> format;                // --format
@@ -32,6 +33,12 @@ struct Options {
   int jobs = 0;                                // --jobs N; 0: one per core
   bool json = false;                           // --json: JSON lines instead of tab-separated ones
   std::vector<Target> targets;                 // in the order given
+  std::string database = "scrivel.sqlite";     // --db FILE: the search index
+  bool exact = false;                          // --exact: accents and breathings as typed
+  bool count = false;                          // --count: hits per work
+  std::optional<std::size_t> limit;            // --limit N: at most N hits
+  std::vector<Target> within;                  // --author A,... and --work A:W,...
+  std::string query;                           // the words after the options, joined by blanks
 };
 
 // Reads the arguments after the program's name; nothing, after a message
