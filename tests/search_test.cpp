@@ -139,7 +139,7 @@ Hits search(const std::vector<std::string>& args) {
 
 std::set<Place> set_of(const std::vector<Place>& places) { return {places.begin(), places.end()}; }
 
-class Search : public InFreshDirectory {
+class CorpusSearch : public InFreshDirectory {
  protected:
   void SetUp() override {
     InFreshDirectory::SetUp();
@@ -159,14 +159,14 @@ void expect_hits(const Hits& hits, const std::set<Place>& expected, const std::s
   EXPECT_FALSE(expected.empty()) << query << ": the generated corpus should hold it";
 }
 
-TEST_F(Search, FindsEveryFormThatFoldsTheSameInGreekAndInBetaCode) {
+TEST_F(CorpusSearch, FindsEveryFormThatFoldsTheSameInGreekAndInBetaCode) {
   const std::set<Place> logos = corpus_->word("λογοσ");
   for (const std::string query : {"λογος", "λόγος", "ΛΟΓΟΣ", "λο\u0301γος", "lo/gos", "*LO/GOS", "logos", "LO\\GOS"})
     expect_hits(search({"--db", "index.sqlite", query}), logos, query);
   expect_hits(search({"--db", "index.sqlite", "πελοποννησιων"}), corpus_->word(broken_folded), "broken word");
 }
 
-TEST_F(Search, FindsPrefixesPhrasesAcrossLinesAndCombinations) {
+TEST_F(CorpusSearch, FindsPrefixesPhrasesAcrossLinesAndCombinations) {
   const auto starts = [](const std::string& prefix) {
     return [prefix](const std::vector<Token>& tokens, std::size_t i) { return tokens[i].folded.starts_with(prefix); };
   };
@@ -209,7 +209,7 @@ TEST_F(Search, FindsPrefixesPhrasesAcrossLinesAndCombinations) {
   for (const auto& [query, expected] : cases) expect_hits(search({"--db", "index.sqlite", query}), expected, query);
 }
 
-TEST_F(Search, ExactMatchesTheAccentsAndBreathingsAsTyped) {
+TEST_F(CorpusSearch, ExactMatchesTheAccentsAndBreathingsAsTyped) {
   const auto exactly = [&](const std::string& form) {
     return corpus_->places([form](const std::vector<Token>& tokens, std::size_t i) {
       // Case aside: Λόγος is λόγος.
@@ -222,7 +222,7 @@ TEST_F(Search, ExactMatchesTheAccentsAndBreathingsAsTyped) {
     expect_hits(search({"--db", "index.sqlite", "--exact", query}), exactly(form), query);
 }
 
-TEST_F(Search, KeepsToTheAuthorsAndWorksAskedFor) {
+TEST_F(CorpusSearch, KeepsToTheAuthorsAndWorksAskedFor) {
   const std::set<Place> all = corpus_->word("ανηρ");
   const auto only = [&](auto keep) {
     std::set<Place> places;
@@ -239,7 +239,7 @@ TEST_F(Search, KeepsToTheAuthorsAndWorksAskedFor) {
               "--work 1:2,3:1");
 }
 
-TEST_F(Search, IndexingSomeAuthorsAgainReplacesTheirLinesAndNothingElse) {
+TEST_F(CorpusSearch, IndexingSomeAuthorsAgainReplacesTheirLinesAndNothingElse) {
   // Author 2's file changes; indexing it alone must give what a whole build
   // of the changed corpus gives.
   GeneratedCorpus changed("corpus", {2}, 99);
@@ -252,7 +252,7 @@ TEST_F(Search, IndexingSomeAuthorsAgainReplacesTheirLinesAndNothingElse) {
   }
 }
 
-TEST_F(Search, CountsHitsPerWork) {
+TEST_F(CorpusSearch, CountsHitsPerWork) {
   const Outcome counted = run_corpus({"search", "--db", "index.sqlite", "--count", "ανηρ"});
   ASSERT_EQ(counted.status, 0) << counted.err;
   std::map<std::pair<int, int>, int> per_work;
@@ -265,7 +265,7 @@ TEST_F(Search, CountsHitsPerWork) {
   EXPECT_EQ(counted.out, expected);
 }
 
-TEST_F(Search, WritesTheLineWithItsCitationAndTheMatchesOffsets) {
+TEST_F(CorpusSearch, WritesTheLineWithItsCitationAndTheMatchesOffsets) {
   const Outcome plain = run_corpus({"search", "--db", "index.sqlite", "--limit", "1", "--work", "1:1", "ανηρ"});
   ASSERT_EQ(plain.status, 0) << plain.err;
   EXPECT_TRUE(plain.out.starts_with("Auctor 1, Opus 1 ")) << plain.out;
@@ -282,7 +282,7 @@ TEST_F(Search, WritesTheLineWithItsCitationAndTheMatchesOffsets) {
   EXPECT_EQ(offsets[1].get<int>() - offsets[0].get<int>(), 5);
 }
 
-TEST_F(Search, TellsWhatIsWrongWithAQueryOrAnIndex) {
+TEST_F(CorpusSearch, TellsWhatIsWrongWithAQueryOrAnIndex) {
   std::string huge(1 << 20, 'a');
   const std::pair<std::vector<std::string>, int> cases[] = {
       {{"\"λογος"}, 2},
@@ -307,7 +307,7 @@ TEST_F(Search, TellsWhatIsWrongWithAQueryOrAnIndex) {
   }
 }
 
-TEST_F(Search, RefusesADamagedOrOlderIndexInOneLine) {
+TEST_F(CorpusSearch, RefusesADamagedOrOlderIndexInOneLine) {
   fs::copy_file("index.sqlite", "older.sqlite");
   {
     std::fstream file("older.sqlite", std::ios::in | std::ios::out | std::ios::binary);
