@@ -321,14 +321,25 @@ TEST_F(CorpusFaults, AKilledIndexBuildLeavesTheEarlierIndexSearchable) {
   const Outcome before = run_corpus(count);
   ASSERT_EQ(before.status, 0) << before.err;
   add_author(author_file(8, 2 << 20));
+  Program stopped({"index", "--corpus", "corpus", "--db", "index.sqlite", "--jobs", "2"}, "err.txt");
+  while (stopped.running() && temporaries_in(".").empty()) std::this_thread::sleep_for(1ms);
+  stopped.signal(SIGINT);
+  EXPECT_EQ(stopped.wait(), 128 + SIGINT);
+  EXPECT_NE(read_file("err.txt").find("stopped; index.sqlite is left as it was"), std::string::npos)
+      << read_file("err.txt");
+  EXPECT_EQ(run_corpus(count).out, before.out);
+  EXPECT_EQ(temporaries_in("."), std::set<std::string>{});
   for (const std::uintmax_t written : {std::uintmax_t{0}, std::uintmax_t{1} << 20, std::uintmax_t{8} << 20}) {
     SCOPED_TRACE(written);
+    // What the build before left: the next build clears it, which the end checks.
+    for (const std::string& name : temporaries_in(".")) fs::remove(name);
     Program program({"index", "--corpus", "corpus", "--db", "index.sqlite", "--jobs", "2"}, "err.txt");
     ASSERT_TRUE(program.spawned());
     bool grown = false;
     while (!grown && program.running()) {
       std::error_code gone;  // the build may remove it between the two looks
-      for (const std::string& name : temporaries_in(".")) grown = grown || (fs::file_size(name, gone) >= written && !gone);
+      for (const std::string& name : temporaries_in("."))
+        grown = grown || (fs::file_size(name, gone) >= written && !gone);
       std::this_thread::sleep_for(1ms);
     }
     ASSERT_TRUE(grown) << "the build ended before it could be killed: " << read_file("err.txt");

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <ctime>
@@ -227,8 +228,8 @@ class WorkPipeline {
   // The next work's lines; nothing once a signal stopped the build.
   std::optional<WorkLines> next() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return results_[next_].has_value() || stopped(); });
-    if (!results_[next_]) return std::nullopt;
+    while (!results_[next_] && !stopped()) changed_.wait_for(lock, signal_check);
+    if (stopped()) return std::nullopt;
     WorkLines lines = std::move(*results_[next_]);
     results_[next_].reset();
     ++next_;
@@ -237,12 +238,15 @@ class WorkPipeline {
   }
 
  private:
+  // A signal sets the stop without waking anyone: waits look at it this often.
+  static constexpr std::chrono::milliseconds signal_check{50};
+
   bool stopped() const { return stop_.load() != 0 || halt_.load() != 0; }
 
   void convert(std::size_t i) {
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return i < next_ + window_ || stopped(); });
+      while (i >= next_ + window_ && !stopped()) changed_.wait_for(lock, signal_check);
       if (stopped()) return;
     }
     WorkLines lines = lines_of(works_[i].job);
