@@ -252,17 +252,32 @@ TEST_F(CorpusSearch, IndexingSomeAuthorsAgainReplacesTheirLinesAndNothingElse) {
   }
 }
 
+// Counted by the index alone (a word), and line by line (a phrase, which may
+// run on into the next line; --exact, which reads each line again).
 TEST_F(CorpusSearch, CountsHitsPerWork) {
-  const Outcome counted = run_corpus({"search", "--db", "index.sqlite", "--count", "ανηρ"});
-  ASSERT_EQ(counted.status, 0) << counted.err;
-  std::map<std::pair<int, int>, int> per_work;
-  for (const auto& [author, work, line] : corpus_->word("ανηρ")) ++per_work[{author, work}];
-  std::string expected;
-  for (const auto& [work, hits] : per_work)
-    expected += "Auctor " + std::to_string(work.first) + ", Opus " + std::to_string(work.second) + "\t" +
-                std::to_string(hits) + "\n";
-  expected += "total\t" + std::to_string(corpus_->word("ανηρ").size()) + "\n";
-  EXPECT_EQ(counted.out, expected);
+  const auto phrase = [](const std::vector<Token>& tokens, std::size_t i) {
+    return i + 1 < tokens.size() && tokens[i].folded == "και" && tokens[i + 1].folded == "λογοσ";
+  };
+  const auto exactly = [](const std::vector<Token>& tokens, std::size_t i) { return tokens[i].exact == "ἅμα"; };
+  const std::pair<std::vector<std::string>, std::set<Place>> cases[] = {
+      {{"ανηρ"}, corpus_->word("ανηρ")},
+      {{"\"και λογος\""}, corpus_->places(phrase)},
+      {{"--exact", "a(/ma"}, corpus_->places(exactly)},
+  };
+  for (const auto& [query, places] : cases) {
+    std::vector<std::string> args = {"search", "--db", "index.sqlite", "--count"};
+    args.insert(args.end(), query.begin(), query.end());
+    const Outcome counted = run_corpus(args);
+    ASSERT_EQ(counted.status, 0) << counted.err;
+    std::map<std::pair<int, int>, int> per_work;
+    for (const auto& [author, work, line] : places) ++per_work[{author, work}];
+    std::string expected;
+    for (const auto& [work, hits] : per_work)
+      expected += "Auctor " + std::to_string(work.first) + ", Opus " + std::to_string(work.second) + "\t" +
+                  std::to_string(hits) + "\n";
+    expected += "total\t" + std::to_string(places.size()) + "\n";
+    EXPECT_EQ(counted.out, expected) << query.back();
+  }
 }
 
 TEST_F(CorpusSearch, WritesTheLineWithItsCitationAndTheMatchesOffsets) {

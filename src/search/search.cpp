@@ -1,10 +1,14 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <exception>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <system_error>
+#include <thread>
 #include <variant>
 
 #include "search/fold.h"
@@ -100,6 +104,27 @@ std::string near_expression(const std::vector<Phrase>& phrases, int distance) {
   std::string expression = "NEAR(";
   for (const Phrase& phrase : phrases) expression += phrase_expression(phrase, 0, phrase.size(), false, false) + " ";
   return expression + ", " + std::to_string(distance) + ")";
+}
+
+// The question as one expression of the full-text index, where it is one:
+// anything but a phrase of several words, which may run on into the next
+// line.
+std::optional<std::string> index_expression(const Question& question) {
+  switch (question.kind) {
+    case Question::Kind::phrase:
+      if (question.phrase.size() > 1) return std::nullopt;
+      return phrase_expression(question.phrase, 0, 1, false, false);
+    case Question::Kind::near: return near_expression(question.phrases, question.distance);
+    default: break;
+  }
+  std::string expression;
+  for (const Question& child : question.children) {
+    const std::optional<std::string> part = index_expression(child);
+    if (!part) return std::nullopt;
+    if (!expression.empty()) expression += question.kind == Question::Kind::all_of ? " AND " : " OR ";
+    expression += "(" + *part + ")";
+  }
+  return expression;
 }
 
 // The lines that match, in the order of their ids. Each is asked for the
@@ -233,12 +258,9 @@ std::unique_ptr<Stream> phrase_stream(Database& db, const Phrase& phrase) {
 }
 
 std::unique_ptr<Stream> stream_of(Database& db, const Question& question) {
-  switch (question.kind) {
-    case Question::Kind::phrase: return phrase_stream(db, question.phrase);
-    case Question::Kind::near:
-      return std::make_unique<IndexStream>(db, near_expression(question.phrases, question.distance));
-    default: break;
-  }
+  if (std::optional<std::string> expression = index_expression(question))
+    return std::make_unique<IndexStream>(db, std::move(*expression));
+  if (question.kind == Question::Kind::phrase) return phrase_stream(db, question.phrase);
   Streams parts;
   for (const Question& child : question.children) parts.push_back(stream_of(db, child));
   if (question.kind == Question::Kind::all_of) return std::make_unique<IntersectionStream>(std::move(parts));
@@ -254,6 +276,7 @@ struct RowToken {
   std::string exact;
 };
 struct Row {
+  std::string passage;
   std::string text;
   std::vector<RowToken> tokens;
   std::size_t own = 0;  // the tokens of the line itself
@@ -361,9 +384,7 @@ struct WorkLabel {
 class IndexReader {
  public:
   explicit IndexReader(Database& db)
-      : db_(db),
-        line_(db.prepare("SELECT passage, text FROM lines WHERE id = ?")),
-        lines_(db.prepare("SELECT id, text FROM lines WHERE id >= ? AND id <= ? ORDER BY id")),
+      : lines_(db.prepare("SELECT id, text, passage FROM lines WHERE id >= ? AND id <= ? ORDER BY id")),
         work_(db.prepare("SELECT w.urn, w.title, w.abbreviation, coalesce(a.name, '') FROM works w "
                          "LEFT JOIN authors a ON a.author = w.author WHERE w.author = ? AND w.work = ?")) {}
 
@@ -385,13 +406,6 @@ class IndexReader {
     return labels_.emplace(key, std::move(label)).first->second;
   }
 
-  std::string passage_of(std::int64_t id) {
-    line_.bind(1, id);
-    std::string passage = line_.step() ? std::string(line_.text(0)) : std::string();
-    line_.reset();
-    return passage;
-  }
-
   // The line's text and words, with the next line's words after them.
   Row row_of(std::int64_t id) {
     const std::int64_t work_start = first_id_of_work(author_of_id(id), work_of_id(id));
@@ -399,12 +413,13 @@ class IndexReader {
     lines_.bind(1, first).bind(2, id + 2);
     std::vector<std::int64_t> ids;
     std::vector<std::string> texts;
+    Row row;
     while (lines_.step()) {
       ids.push_back(lines_.integer(0));
       texts.emplace_back(lines_.text(1));
+      if (ids.back() == id) row.passage = lines_.text(2);
     }
     lines_.reset();
-    Row row;
     const auto place = static_cast<std::size_t>(std::find(ids.begin(), ids.end(), id) - ids.begin());
     if (place == ids.size()) return row;
     row.text = texts[place];
@@ -427,8 +442,6 @@ class IndexReader {
   }
 
  private:
-  Database& db_;
-  Statement line_;
   Statement lines_;
   Statement work_;
   std::map<std::pair<int, int>, WorkLabel> labels_;
@@ -469,6 +482,9 @@ std::vector<std::pair<std::size_t, std::size_t>> marked_ranges(const Row& row, c
   return ranges;
 }
 
+// The hits of each work, in corpus order: the work's first id, and its hits.
+using WorkCounts = std::vector<std::pair<std::int64_t, std::uint64_t>>;
+
 class HitWriter {
  public:
   HitWriter(const SearchRequest& request, IndexReader& reader, std::ostream& out)
@@ -476,7 +492,7 @@ class HitWriter {
 
   void write(std::int64_t id, const Row& row, const std::vector<char>& marks) {
     const WorkLabel& work = reader_.label_of(id);
-    const std::string passage = reader_.passage_of(id);
+    const std::string& passage = row.passage;
     const auto ranges = marked_ranges(row, marks);
     if (request_.json) {
       nlohmann::ordered_json matches = nlohmann::ordered_json::array();
@@ -503,22 +519,24 @@ class HitWriter {
     out_ << std::string_view(row.text).substr(written) << '\n';
   }
 
-  void write_count(std::int64_t id, std::uint64_t hits) {
-    const WorkLabel& work = reader_.label_of(id);
-    if (request_.json) {
-      const nlohmann::ordered_json count = {{"urn", work.urn}, {"author", work.author}, {"name", work.name},
-                                    {"work", work.work}, {"title", work.title}, {"hits", hits}};
-      out_ << count.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
-    } else {
-      out_ << work.label << '\t' << hits << '\n';
+  // The hits of each work, and their total.
+  void write_counts(const WorkCounts& counts) {
+    std::uint64_t total = 0;
+    for (const auto& [work_id, hits] : counts) {
+      total += hits;
+      const WorkLabel& work = reader_.label_of(work_id);
+      if (request_.json) {
+        const nlohmann::ordered_json count = {{"urn", work.urn},     {"author", work.author}, {"name", work.name},
+                                              {"work", work.work},   {"title", work.title},   {"hits", hits}};
+        out_ << count.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+      } else {
+        out_ << work.label << '\t' << hits << '\n';
+      }
     }
-  }
-
-  void write_total(std::uint64_t hits) {
     if (request_.json) {
-      out_ << nlohmann::json{{"total", hits}}.dump() << '\n';
+      out_ << nlohmann::json{{"total", total}}.dump() << '\n';
     } else {
-      out_ << "total\t" << hits << '\n';
+      out_ << "total\t" << total << '\n';
     }
   }
 
@@ -528,21 +546,113 @@ class HitWriter {
   std::ostream& out_;
 };
 
+void count_hit(WorkCounts& counts, std::int64_t id) {
+  const std::int64_t work = id >> 32 << 32;
+  if (counts.empty() || counts.back().first != work) counts.emplace_back(work, 0);
+  ++counts.back().second;
+}
+
+using IdRanges = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+Database open_for_reading(const std::filesystem::path& path) {
+  Database db(path.string(), Database::Mode::read_only);
+  // A search reads a few pages here and there of a large file, each time
+  // in a new process: mapped, they come from the system's cache without a
+  // read each.
+  db.execute("PRAGMA mmap_size = 17179869184");
+  return db;
+}
+
+// Counts, within each range of ids, the lines that an expression of the
+// full-text index matches, as the index reads its rows.
+WorkCounts counted_in(const std::filesystem::path& path, const std::string& expression, const IdRanges& ranges) {
+  WorkCounts counts;
+  if (ranges.empty()) return counts;
+  Database db = open_for_reading(path);
+  std::function<void(std::int64_t)> count = [&counts](std::int64_t id) { count_hit(counts, id); };
+  db.define_row_reader("scrivel_count", count);
+  Statement counting =
+      db.prepare("SELECT scrivel_count(rowid) FROM words WHERE words MATCH ? AND rowid >= ? AND rowid < ?");
+  for (const auto& [low, high] : ranges) counting.bind(1, expression).bind(2, low).bind(3, high).run();
+  return counts;
+}
+
+// The id that parts the index's lines into halves, as near as works allow.
+std::int64_t middle_id(Database& db) {
+  const std::int64_t lines = db.integer("SELECT total(lines) FROM works");
+  Statement works = db.prepare("SELECT author, work, lines FROM works ORDER BY author, work");
+  std::int64_t before = 0;
+  while (works.step()) {
+    if (2 * before >= lines) return first_id_of_work(static_cast<int>(works.integer(0)), static_cast<int>(works.integer(1)));
+    before += works.integer(2);
+  }
+  return no_line;
+}
+
+// Counts a question that the full-text index answers alone. Reading each
+// row is what takes the time, so the two halves of the ids are read side
+// by side, each on a connection of its own.
+WorkCounts counted_in_index(Database& db, const std::filesystem::path& path, const std::string& expression,
+                            const SearchRequest& request) {
+  IdRanges ranges = ranges_of(request.within);
+  if (ranges.empty()) ranges.emplace_back(0, no_line);
+  const std::int64_t middle = middle_id(db);
+  IdRanges lower, upper;
+  for (const auto& [low, high] : ranges) {
+    if (low < middle) lower.emplace_back(low, std::min(high, middle));
+    if (high > middle) upper.emplace_back(std::max(low, middle), high);
+  }
+  WorkCounts upper_counts;
+  std::exception_ptr upper_failure;
+  std::thread upper_reader;
+  try {
+    upper_reader = std::thread([&] {
+      try {
+        upper_counts = counted_in(path, expression, upper);
+      } catch (...) {
+        upper_failure = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    upper_counts = counted_in(path, expression, upper);  // no thread to be had: one after the other
+  }
+  WorkCounts counts = counted_in(path, expression, lower);
+  if (upper_reader.joinable()) upper_reader.join();
+  if (upper_failure) std::rethrow_exception(upper_failure);
+  counts.insert(counts.end(), upper_counts.begin(), upper_counts.end());
+  // The index reads its rows in the order of their ids; were it ever not
+  // to, the counts of a work would come in pieces.
+  std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  WorkCounts merged;
+  for (const auto& [work, hits] : counts) {
+    if (!merged.empty() && merged.back().first == work) {
+      merged.back().second += hits;
+    } else {
+      merged.emplace_back(work, hits);
+    }
+  }
+  return merged;
+}
+
 // Runs the question over the index, writing hits or counts.
 void answer(Database& db, const SearchRequest& request, const Question& question, std::ostream& out,
             std::ostream& err) {
-  std::unique_ptr<Stream> lines = stream_of(db, question);
-  if (!request.within.empty()) lines = std::make_unique<RangeStream>(std::move(lines), ranges_of(request.within));
   IndexReader reader(db);
   HitWriter writer(request, reader, out);
-  std::uint64_t hits = 0;
-  std::uint64_t work_hits = 0;
-  std::int64_t work_id = -1;
+  const std::optional<std::string> expression = index_expression(question);
+  if (request.count && !request.exact && expression && !request.limit) {
+    writer.write_counts(counted_in_index(db, request.database, *expression, request));
+    return;
+  }
+  std::unique_ptr<Stream> lines = stream_of(db, question);
+  if (!request.within.empty()) lines = std::make_unique<RangeStream>(std::move(lines), ranges_of(request.within));
+  // Where the index matched without the accents, or the matches are to be
+  // marked, each line's words are read again.
+  const bool reread = request.exact || !request.count;
+  WorkCounts counts;
+  std::size_t hits = 0;
   const std::size_t limit = request.limit.value_or(std::numeric_limits<std::size_t>::max());
   for (std::int64_t id = lines->first_from(0); id != no_line; id = lines->first_from(id + 1)) {
-    // Where the index matched without the accents, or only the highlights
-    // are wanted, the line's words are read again.
-    const bool reread = request.exact || !request.count;
     Row row;
     std::vector<char> marks;
     if (reread) {
@@ -556,19 +666,13 @@ void answer(Database& db, const SearchRequest& request, const Question& question
       break;
     }
     ++hits;
-    if (!request.count) {
+    if (request.count) {
+      count_hit(counts, id);
+    } else {
       writer.write(id, row, marks);
-      continue;
     }
-    const std::int64_t this_work = id >> 32;
-    if (this_work != work_id && work_hits > 0) writer.write_count(work_id << 32, work_hits), work_hits = 0;
-    work_id = this_work;
-    ++work_hits;
   }
-  if (request.count) {
-    if (work_hits > 0) writer.write_count(work_id << 32, work_hits);
-    writer.write_total(hits);
-  }
+  if (request.count) writer.write_counts(counts);
 }
 
 // Opens the index for searching; the reason in one line where it cannot be.
@@ -578,7 +682,7 @@ std::unique_ptr<Database> open_index(const std::filesystem::path& path, std::str
     why = "no index " + path.string() + "; build it with: scrivel-corpus index";
     return nullptr;
   }
-  auto db = std::make_unique<Database>(path.string(), Database::Mode::read_only);
+  auto db = std::make_unique<Database>(open_for_reading(path));
   if (db->integer("PRAGMA application_id") != index_application_id) {
     why = path.string() + " is no scrivel index";
     return nullptr;

@@ -22,6 +22,8 @@ Database::Database(const std::string& path, Mode mode) {
   sqlite3_extended_result_codes(db_, 1);
 }
 
+Database::Database(Database&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
 Database::~Database() { close(); }
 
 void Database::close() {
@@ -46,6 +48,16 @@ Statement Database::prepare(std::string_view sql) {
 std::int64_t Database::integer(const char* sql, std::int64_t otherwise) {
   Statement statement = prepare(sql);
   return statement.step() ? statement.integer(0) : otherwise;
+}
+
+void Database::define_row_reader(const char* name, std::function<void(std::int64_t)>& each) {
+  const auto step = [](sqlite3_context* context, int, sqlite3_value** values) {
+    (*static_cast<std::function<void(std::int64_t)>*>(sqlite3_user_data(context)))(sqlite3_value_int64(values[0]));
+  };
+  const auto final = [](sqlite3_context* context) { sqlite3_result_null(context); };
+  const int code = sqlite3_create_function_v2(db_, name, 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, &each, nullptr, step,
+                                              final, nullptr);
+  if (code != SQLITE_OK) fail(code);
 }
 
 Statement::Statement(Statement&& other) noexcept
