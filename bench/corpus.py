@@ -32,8 +32,9 @@ AUTHORS = 210
 VERSES_PER_AUTHOR = 23_000
 
 
-def write_author(path, author, words, rng):
-    """Three to seven works of unequal length, together VERSES_PER_AUTHOR verses."""
+def write_author(path, author, words, rng, extend=lambda verse: verse):
+    """Three to seven works of unequal length, together VERSES_PER_AUTHOR verses,
+    each verse passed through `extend`, which may add words of its own."""
     works = rng.randint(3, 7)
     cuts = sorted(rng.sample(range(1, VERSES_PER_AUTHOR), works - 1))
     lengths = [b - a for a, b in zip([0] + cuts, cuts + [VERSES_PER_AUTHOR])]
@@ -48,7 +49,7 @@ def write_author(path, author, words, rng):
                 if n % 25 == 0:
                     before, after = DECORATIONS[(n // 25) % len(DECORATIONS)]
                     verse = before + verse + after
-                out.write(code + verse + "\n")
+                out.write(code + extend(verse) + "\n")
 
 
 def timed(command, cwd):
