@@ -230,8 +230,12 @@ TEST_F(CorpusSearch, KeepsToTheAuthorsAndWorksAskedFor) {
       if (keep(place)) places.insert(place);
     return places;
   };
-  expect_hits(search({"--db", "index.sqlite", "--author", "2", "ανηρ"}),
-              only([](const Place& p) { return std::get<0>(p) == 2; }), "--author 2");
+  const std::set<Place> second = only([](const Place& p) { return std::get<0>(p) == 2; });
+  expect_hits(search({"--db", "index.sqlite", "--author", "2", "ανηρ"}), second, "--author 2");
+  // An author and one of its works: each line once.
+  expect_hits(search({"--db", "index.sqlite", "--author", "2", "--work", "2:1", "ανηρ"}), second, "--work 2:1");
+  const Outcome counted = run_corpus({"search", "--db", "index.sqlite", "--count", "--author", "2", "--work", "2:1", "ανηρ"});
+  EXPECT_TRUE(counted.out.ends_with("total\t" + std::to_string(second.size()) + "\n")) << counted.out;
   expect_hits(search({"--db", "index.sqlite", "--work", "1:2,3:1", "ανηρ"}), only([](const Place& p) {
                 return std::pair(std::get<0>(p), std::get<1>(p)) == std::pair(1, 2) ||
                        std::pair(std::get<0>(p), std::get<1>(p)) == std::pair(3, 1);

@@ -6,6 +6,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <system_error>
 #include <thread>
@@ -40,18 +41,13 @@ struct Question {
   std::vector<Question> children;
 };
 
-struct QueryFault {
-  std::size_t offset;
-  std::string message;
-};
-
 // A query word's tokens: one, or several where it holds punctuation
 // (δ'ἄρα), which then must follow each other as a phrase.
-void add_tokens(const QueryWord& word, Phrase& phrase, std::optional<QueryFault>& fault) {
+void add_tokens(const QueryWord& word, Phrase& phrase, std::optional<QueryError>& fault) {
   WordSplitter splitter;
   splitter.split(word.text);
   if (splitter.words().empty()) {
-    if (!fault) fault = QueryFault{word.offset, "this word has no letter to search for"};
+    if (!fault) fault = QueryError{word.offset, "this word has no letter to search for"};
     return;
   }
   for (const Word& each : splitter.words())
@@ -59,13 +55,13 @@ void add_tokens(const QueryWord& word, Phrase& phrase, std::optional<QueryFault>
   phrase.back().prefix = word.prefix;
 }
 
-Phrase phrase_of(const std::vector<QueryWord>& words, std::optional<QueryFault>& fault) {
+Phrase phrase_of(const std::vector<QueryWord>& words, std::optional<QueryError>& fault) {
   Phrase phrase;
   for (const QueryWord& word : words) add_tokens(word, phrase, fault);
   return phrase;
 }
 
-Question question_of(const QueryNode& node, std::optional<QueryFault>& fault) {
+Question question_of(const QueryNode& node, std::optional<QueryError>& fault) {
   Question question;
   switch (node.kind) {
     case QueryNode::Kind::word:
@@ -447,9 +443,12 @@ class IndexReader {
   std::map<std::pair<int, int>, WorkLabel> labels_;
 };
 
-// The ranges of ids of the authors and works asked for, in order.
-std::vector<std::pair<std::int64_t, std::int64_t>> ranges_of(const std::vector<corpus::Target>& within) {
-  std::vector<std::pair<std::int64_t, std::int64_t>> ranges;
+using IdRanges = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// The ranges of ids of the authors and works asked for, in order, those
+// that overlap (an author and one of its works) made one.
+IdRanges ranges_of(const std::vector<corpus::Target>& within) {
+  IdRanges ranges;
   for (const corpus::Target& target : within) {
     if (target.work) {
       ranges.emplace_back(first_id_of_work(target.author, *target.work), first_id_of_work(target.author, *target.work + 1));
@@ -458,7 +457,15 @@ std::vector<std::pair<std::int64_t, std::int64_t>> ranges_of(const std::vector<c
     }
   }
   std::sort(ranges.begin(), ranges.end());
-  return ranges;
+  IdRanges merged;
+  for (const auto& [low, high] : ranges) {
+    if (!merged.empty() && low <= merged.back().second) {
+      merged.back().second = std::max(merged.back().second, high);
+    } else {
+      merged.emplace_back(low, high);
+    }
+  }
+  return merged;
 }
 
 // Code points before a byte offset of UTF-8 text.
@@ -551,8 +558,6 @@ void count_hit(WorkCounts& counts, std::int64_t id) {
   if (counts.empty() || counts.back().first != work) counts.emplace_back(work, 0);
   ++counts.back().second;
 }
-
-using IdRanges = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
 Database open_for_reading(const std::filesystem::path& path) {
   Database db(path.string(), Database::Mode::read_only);
@@ -703,10 +708,10 @@ int search(const SearchRequest& request, std::ostream& out, std::ostream& err) {
     err << "scrivel-corpus: " << describe(*error, request.query);
     return query_status;
   }
-  std::optional<QueryFault> fault;
+  std::optional<QueryError> fault;
   const Question question = question_of(std::get<QueryNode>(parsed), fault);
   if (fault) {
-    err << "scrivel-corpus: " << describe(QueryError{fault->offset, fault->message}, request.query);
+    err << "scrivel-corpus: " << describe(*fault, request.query);
     return query_status;
   }
   try {
