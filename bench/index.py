@@ -145,6 +145,7 @@ def main():
         printed = {"kai/": "καί", "kai\\": "καὶ", "de/": "δέ", "d'": "δ'", "te": "τε", "o(\\": "ὁ"}
         frequent = max(printed, key=lambda q: hits(corpus_tool, tmp, q))
         questions = [
+            ("a word the corpus lacks", ["xyzzy"], None),
             ("a rare word", [RARE_WORD.lower()], "χρυσοπέδιλος"),
             ("the most frequent word, first 50 hits", ["--limit", "50", frequent], None),
             ("the most frequent word, --count", ["--count", frequent], printed[frequent]),
@@ -155,18 +156,20 @@ def main():
         ]
         tsv_files = sorted(str(f) for f in (tmp / "tsv").glob("*.tsv"))
         print(f"\nmost frequent word: {frequent} ({hits(corpus_tool, tmp, frequent)} lines)")
-        print(f"| question | hits | index (median of {args.runs}) | grep -c | index faster |")
-        print("|---|---|---|---|---|")
+        print("Each search is a process of its own: its time includes starting it and opening the index, which a")
+        print("search for a word the corpus lacks measures; 'beyond that' is the rest.")
+        print(f"| question | hits | search (median of {args.runs}) | beyond that | grep -c | index faster |")
+        print("|---|---|---|---|---|---|")
+        floor = None
         for name, query, grep_form in questions:
             seconds = median_time([corpus_tool, "search", *query], tmp, args.runs)
+            floor = seconds if floor is None else floor
             count = hits(corpus_tool, tmp, query[-1])
-            scan = ""
+            scan = "| "
             if grep_form:
                 grep_seconds = grep_time(grep_form, tsv_files, tmp, args.runs)
-                scan = f"{grep_seconds * 1000:.0f} ms | {grep_seconds / seconds:.0f}x"
-            else:
-                scan = "| "
-            print(f"| {name} | {count} | {seconds * 1000:.1f} ms | {scan} |")
+                scan = f"{grep_seconds * 1000:.0f} ms | {grep_seconds / seconds:.1f}x"
+            print(f"| {name} | {count} | {seconds * 1000:.1f} ms | {(seconds - floor) * 1000:.1f} ms | {scan} |")
 
 
 if __name__ == "__main__":
