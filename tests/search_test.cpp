@@ -81,6 +81,17 @@ class GeneratedCorpus {
   std::set<Place> word(const std::string& folded) const {
     return places([&](const auto& tokens, std::size_t i) { return tokens[i].folded == folded; });
   }
+  // Lines that hold both words, at most `distance` words between them.
+  std::set<Place> near(const std::string& a, const std::string& b, std::size_t distance) const {
+    return places([&](const auto& tokens, std::size_t i) {
+      if (tokens[i].folded != a) return false;
+      for (std::size_t j = 0; j < tokens.size(); ++j) {
+        const std::size_t apart = i < j ? j - i : i - j;
+        if (j != i && tokens[j].folded == b && tokens[j].line == tokens[i].line && apart - 1 <= distance) return true;
+      }
+      return false;
+    });
+  }
 
  private:
   static void write(const fs::path& path, const authorfile::Bytes& bytes) {
@@ -205,6 +216,7 @@ TEST_F(CorpusSearch, FindsPrefixesPhrasesAcrossLinesAndCombinations) {
       {"λογος OR ανηρ", either("λογοσ", "ανηρ")},
       {"λογος ανηρ", both("λογοσ", "ανηρ")},
       {"λογος AND ανηρ", both("λογοσ", "ανηρ")},
+      {"NEAR(ανηρ θεος, 1)", corpus_->near("ανηρ", "θεοσ", 1)},
   };
   for (const auto& [query, expected] : cases) expect_hits(search({"--db", "index.sqlite", query}), expected, query);
 }
@@ -220,6 +232,10 @@ TEST_F(CorpusSearch, ExactMatchesTheAccentsAndBreathingsAsTyped) {
       {"lo/gos", "λόγος"}, {"λόγος", "λόγος"}, {"λὸγος", "λὸγος"}, {"a(/ma", "ἅμα"}, {"ἄμα", "ἄμα"}, {"kai/", "καί"}};
   for (const auto& [query, form] : cases)
     expect_hits(search({"--db", "index.sqlite", "--exact", query}), exactly(form), query);
+  // Read again line by line, as --exact does, NEAR keeps to its distance.
+  for (const std::size_t distance : {0u, 2u})
+    expect_hits(search({"--db", "index.sqlite", "--exact", "NEAR(ἀνήρ θεός, " + std::to_string(distance) + ")"}),
+                corpus_->near("ανηρ", "θεοσ", distance), "NEAR exact");
 }
 
 TEST_F(CorpusSearch, KeepsToTheAuthorsAndWorksAskedFor) {

@@ -345,6 +345,8 @@ class RowMatcher {
       for (std::size_t start = 0; start < row_.own; ++start)
         if (phrase_at(question.phrases[p], start, row_.own)) occurrences.push_back({start, p});
     }
+    std::sort(occurrences.begin(), occurrences.end(),
+              [](const Occurrence& a, const Occurrence& b) { return a.start < b.start; });
     std::vector<std::size_t> in_window(question.phrases.size());
     std::size_t held = 0;
     bool found = false;
