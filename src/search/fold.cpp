@@ -143,15 +143,13 @@ char32_t next_code_point(std::string_view text, std::size_t at, std::size_t& len
   return c;
 }
 
+// The folded letters are ASCII or small Greek letters, below U+0800: one
+// byte or two.
 void append_utf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0xC0 | (c >> 6));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
