@@ -12,7 +12,7 @@
 // The search index: an SQLite database of the corpus's authors, works and
 // lines, with a full-text index of every line's words in folded form.
 //
-//   meta(key, value)          what built it: 'scrivel' (the version)
+//   meta(key, value)          what built it and when: 'scrivel' (the version), 'built'
 //   authors(author, name, synonyms)
 //   works(author, work, urn, abbreviation, title, levels, lines)
 //   lines(id, passage, citation, text)
