@@ -6,6 +6,7 @@
 
 #include "greek/letters.h"
 #include "output/nfc.h"
+#include "search/utf8.h"
 
 namespace scrivel::search {
 namespace {
@@ -121,28 +122,6 @@ CharacterFold fold_of(char32_t c) {
   return {};
 }
 
-// The code point at `text[at]` and its length in bytes; a byte that starts
-// no UTF-8 sequence is one character of its own that is nothing to a word.
-char32_t next_code_point(std::string_view text, std::size_t at, std::size_t& length) {
-  const auto b = static_cast<byte>(text[at]);
-  const int count = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 ? 2 : 0;
-  if (count == 0 || at + count > text.size()) {
-    length = 1;
-    return 0xFFFD;
-  }
-  char32_t c = count == 1 ? b : b & (0xFF >> (count + 1));
-  for (int i = 1; i < count; ++i) {
-    const auto continuation = static_cast<byte>(text[at + i]);
-    if ((continuation & 0xC0) != 0x80) {
-      length = 1;
-      return 0xFFFD;
-    }
-    c = (c << 6) | (continuation & 0x3F);
-  }
-  length = static_cast<std::size_t>(count);
-  return c;
-}
-
 // The folded letters are ASCII or small Greek letters, below U+0800: one
 // byte or two.
 void append_utf8(std::string& out, char32_t c) {
@@ -166,7 +145,10 @@ void WordSplitter::split(std::string_view text) {
   bool hyphen_ends_word = false;  // the last character read is a hyphen right after a word
   std::size_t length = 0;
   for (std::size_t at = 0; at < text.size(); at += length) {
-    const CharacterFold fold = fold_of(next_code_point(text, at, length));
+    // A byte that starts no UTF-8 is a character of its own, nothing to a word.
+    const CodePoint point = code_point_at(text, at);
+    length = point.length == 0 ? 1 : point.length;
+    const CharacterFold fold = point.length == 0 ? CharacterFold{} : fold_of(point.value);
     const auto end = static_cast<std::uint32_t>(at + length);
     if (fold.kind == Kind::letter) {
       if (!in_word) {
@@ -193,17 +175,6 @@ void WordSplitter::split(std::string_view text) {
     hyphen_ends_word = false;
   }
   last_word_broken_ = hyphen_ends_word;
-}
-
-std::string folded_words(std::string_view text) {
-  WordSplitter splitter;
-  splitter.split(text);
-  std::string folded;
-  for (const Word& word : splitter.words()) {
-    folded += splitter.folded(word);
-    folded += ' ';
-  }
-  return folded;
 }
 
 }  // namespace scrivel::search

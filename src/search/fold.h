@@ -60,9 +60,6 @@ class WordSplitter {
   bool last_word_broken_ = false;
 };
 
-// The folded forms of the words of `text`, each followed by a blank.
-std::string folded_words(std::string_view text);
-
 // What the index holds between one line and the next of a work, a word
 // itself, so that phrases are found across line ends.
 inline constexpr std::string_view line_end_word = "\u00B6";
