@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "corpus/records.h"
 #include "files.h"
 #include "output/passage.h"
 #include "profile.h"
@@ -119,15 +120,6 @@ WorkLines lines_of(const corpus::Job& job) {
   return lines;
 }
 
-std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
-  std::string text;
-  for (const std::string& part : parts) {
-    if (!text.empty()) text += separator;
-    text += part;
-  }
-  return text;
-}
-
 // The database under construction: its statements, prepared once.
 class IndexWriter {
  public:
@@ -141,12 +133,12 @@ class IndexWriter {
         remove_words_(db.prepare("INSERT INTO words(words, rowid, folded) VALUES('delete', ?, ?)")) {}
 
   void add(const AuthorRecord& author) {
-    add_author_.bind(1, author.author).bind(2, author.name).bind(3, joined(author.synonyms, "; ")).run();
+    add_author_.bind(1, author.author).bind(2, author.name).bind(3, corpus::joined(author.synonyms, "; ")).run();
   }
 
   void add(const IndexWork& work, const WorkLines& lines) {
     const std::string urn = work_urn(work.job.author, work.job.work);
-    const std::string levels = joined(work.record.levels, ".");
+    const std::string levels = corpus::joined(work.record.levels, ".");
     add_work_.bind(1, work.job.author).bind(2, work.job.work).bind(3, urn).bind(4, work.record.work.abbreviation);
     add_work_.bind(5, work.record.title).bind(6, levels).bind(7, static_cast<std::int64_t>(lines.texts.size())).run();
     std::uint32_t words_start = 0;

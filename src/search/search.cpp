@@ -12,6 +12,7 @@
 #include <thread>
 #include <variant>
 
+#include "corpus/records.h"
 #include "search/fold.h"
 #include "search/index.h"
 #include "search/query.h"
@@ -510,7 +511,7 @@ class HitWriter {
       const nlohmann::ordered_json hit = {{"urn", work.urn + ":" + passage}, {"author", work.author}, {"name", work.name},
                                   {"work", work.work}, {"title", work.title}, {"citation", passage},
                                   {"text", row.text}, {"matches", matches}};
-      out_ << hit.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+      corpus::write_json_line(out_, hit);
       return;
     }
     out_ << work.label << (passage.empty() ? "" : " ") << passage << '\t';
@@ -537,13 +538,13 @@ class HitWriter {
       if (request_.json) {
         const nlohmann::ordered_json count = {{"urn", work.urn},     {"author", work.author}, {"name", work.name},
                                               {"work", work.work},   {"title", work.title},   {"hits", hits}};
-        out_ << count.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        corpus::write_json_line(out_, count);
       } else {
         out_ << work.label << '\t' << hits << '\n';
       }
     }
     if (request_.json) {
-      out_ << nlohmann::json{{"total", total}}.dump() << '\n';
+      corpus::write_json_line(out_, {{"total", total}});
     } else {
       out_ << "total\t" << total << '\n';
     }
