@@ -28,18 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file's temporary name beside its own: hidden, told apart from those of
-// another process that writes into the same directory by the process's
-// number, and where that name is taken by a count after it.
-fs::path temporary_name(const fs::path& final_path, int attempt) {
-  std::string name = ".";
-  name += final_path.filename().string();
-  name += ".part";
-  name += std::to_string(::getpid());
-  if (attempt > 0) name.append("-").append(std::to_string(attempt));
-  return final_path.parent_path() / name;
-}
-
 // Creates a file under a temporary name of `final_path`, exclusively and
 // never through a link: whoever may write into the directory can plant a
 // link or a file at a name a run will use, and nothing planted is written
@@ -284,16 +272,25 @@ const std::regex& temporary_names() {
   return names;
 }
 
-// The temporary files that a run killed outright left in `directory`:
-// those of a process that is gone, under a name a batch gives. Returns how
-// many were removed.
-int remove_stale_temporaries(const fs::path& directory) {
+// A file's temporary name beside its own: hidden, told apart from those of
+// another process that writes into the same directory by the process's
+// number, and where that name is taken by a count after it.
+fs::path temporary_name(const fs::path& final_path, int attempt) {
+  std::string name = ".";
+  name += final_path.filename().string();
+  name += ".part";
+  name += std::to_string(::getpid());
+  if (attempt > 0) name.append("-").append(std::to_string(attempt));
+  return final_path.parent_path() / name;
+}
+
+int remove_stale_temporaries(const fs::path& directory, const std::regex& names) {
   int removed = 0;
   std::error_code error;
   for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
     const std::string name = entry->path().filename().string();
     std::smatch temporary;
-    if (!std::regex_match(name, temporary, temporary_names())) continue;
+    if (!std::regex_match(name, temporary, names)) continue;
     const pid_t process = std::stoi(temporary[1].str());
     if (process == ::getpid() || ::kill(process, 0) == 0 || errno != ESRCH) continue;
     std::error_code ignored;
@@ -313,7 +310,7 @@ void remove_stale_temporaries(const std::vector<Job>& jobs, const BatchSettings&
     }
   }
   int removed = 0;
-  for (const fs::path& directory : directories) removed += remove_stale_temporaries(directory);
+  for (const fs::path& directory : directories) removed += remove_stale_temporaries(directory, temporary_names());
   if (removed > 0)
     err << "scrivel-corpus: removed " << removed << " temporary files that an earlier run stopped outright left in "
         << settings.out.string() << "\n";

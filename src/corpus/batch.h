@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <ostream>
 #include <set>
 #include <string>
@@ -64,6 +65,16 @@ class Progress {
   double bytes_done_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
+
+// A file's temporary name beside its own: hidden, told apart from those of
+// another process that writes into the same directory by the process's
+// number, and where that name is taken by a count after it.
+std::filesystem::path temporary_name(const std::filesystem::path& final_path, int attempt = 0);
+
+// Removes the temporary files that runs killed outright left in
+// `directory`: those `names` matches, whose first group is the process's
+// number (at most 9 digits), of a process that is gone. Returns how many.
+int remove_stale_temporaries(const std::filesystem::path& directory, const std::regex& names);
 
 // Calls `each` for 0 to count - 1, `jobs` calls at a time (fewer where
 // threads cannot be made), until `stop` is set.

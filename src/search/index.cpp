@@ -3,9 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <ctime>
 #include <mutex>
 #include <optional>
@@ -258,30 +258,14 @@ class WorkPipeline {
   std::thread converter_;
 };
 
-// The name the build writes under: beside the database, hidden, with the
-// process's number, so that builds side by side never share one.
-fs::path temporary_path(const fs::path& database) {
-  std::string name(1, '.');
-  name.append(database.filename().string()).append(".part").append(std::to_string(::getpid()));
-  return database.parent_path() / name;
-}
-
 // Removes what builds that were killed left behind: temporary files of
 // this database whose process is gone.
 void remove_stale_builds(const fs::path& database) {
   const fs::path directory = database.parent_path().empty() ? fs::path(".") : database.parent_path();
-  const std::regex own("\\." + std::regex_replace(database.filename().string(), std::regex(R"([.^$|()\[\]{}*+?\\])"),
-                                                  R"(\$&)") +
-                       "\\.part([0-9]+)");
-  std::error_code error;
-  for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
-    std::smatch match;
-    const std::string name = entry->path().filename().string();
-    if (!std::regex_match(name, match, own)) continue;
-    const long pid = std::stol(match[1].str());
-    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
-      fs::remove(entry->path(), error);
-  }
+  std::string own = "\\.";
+  own.append(std::regex_replace(database.filename().string(), std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"));
+  own.append("\\.part([0-9]{1,9})(?:-[0-9]+)?");
+  corpus::remove_stale_temporaries(directory, std::regex(own));
 }
 
 // Whether a file is an index that this scrivel can add authors to; the
@@ -400,7 +384,8 @@ int build_index(const IndexRequest& request, corpus::Console& console) {
   const auto start = std::chrono::steady_clock::now();
   const fs::path& database = request.database;
   remove_stale_builds(database);
-  const fs::path temporary = temporary_path(database);
+  // Hidden beside the database, named by the process, so that builds side by side never share one.
+  const fs::path temporary = corpus::temporary_name(database);
   std::error_code error;
   fs::remove(temporary, error);
   const bool fresh = request.whole || !fs::exists(database, error);
