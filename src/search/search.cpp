@@ -1,10 +1,14 @@
 #include "search/search.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string_view>
 #include <variant>
+#include <vector>
 
 #include "corpus/records.h"
 #include "search/query.h"

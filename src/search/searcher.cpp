@@ -574,6 +574,7 @@ auto reading(const std::filesystem::path& path, Read read) {
   }
 }
 
+// Line `id` as a hit, named from its work; its row's text is taken.
 Hit hit_of(IndexReader& reader, std::int64_t id, Row& row, const std::vector<char>& marks) {
   const WorkLabel& work = reader.label_of(id);
   std::vector<std::pair<std::size_t, std::size_t>> ranges = marked_ranges(row, marks);
