@@ -39,10 +39,18 @@ constexpr std::string_view json_type = "application/json";
 constexpr std::size_t max_page = 1000000;
 constexpr std::size_t max_passage = 256;
 
-Response html(int status, std::string body) { return {status, std::string(html_type), std::move(body)}; }
+Response response_of(int status, std::string_view type, std::string body) {
+  Response response;
+  response.status = status;
+  response.content_type = type;
+  response.body = std::move(body);
+  return response;
+}
+
+Response html(int status, std::string body) { return response_of(status, html_type, std::move(body)); }
 
 Response json(int status, const Json& value) {
-  return {status, std::string(json_type), value.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n"};
+  return response_of(status, json_type, value.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n");
 }
 
 Response html_message(int status, std::string_view title, std::string_view message) {
@@ -165,27 +173,57 @@ Json work_json(const WorkEntry& work) {
           {"levels", split(work.levels, ".")}, {"lines", work.lines}};
 }
 
-// The text of a work as the reading page holds it, converted from its
-// author file; nothing, after a reason, where that cannot be done.
-std::optional<std::string> reading_text(const LibrarySettings& settings, const WorkEntry& work, std::string& why) {
-  const std::string path = settings.author_file(work.author);
-  DiskFiles disk;
-  const std::unique_ptr<InputFile> input = disk.open_input(path);
-  if (!input) {
-    why = "The author file " + path + " cannot be opened: is the library serving the corpus it indexed (--corpus)?";
-    return std::nullopt;
+// A document handed on buffer by buffer, as the writer fills them.
+class StreamedDocument final : public OutputFile {
+ public:
+  explicit StreamedDocument(const PieceWriter& write) : write_(write), buffer_(min_lent) {}
+  std::span<char> next_buffer(std::size_t used) override {
+    hand_on(used);
+    return buffer_;
   }
-  MemoryFiles documents;
+  bool close(std::size_t used) override {
+    hand_on(used);
+    return taken_;
+  }
+
+ private:
+  void hand_on(std::size_t used) {
+    if (used > 0 && taken_) taken_ = write_({buffer_.data(), used});
+  }
+
+  const PieceWriter& write_;
+  std::vector<char> buffer_;
+  bool taken_ = true;  // false once the client is gone
+};
+
+// What a reading page's conversion writes into: its one document, handed on.
+class ReadingPageFiles final : public FileSystem {
+ public:
+  explicit ReadingPageFiles(const PieceWriter& write) : write_(write) {}
+  FileText read_text(const std::string&) override { return {}; }
+  std::unique_ptr<InputFile> open_input(const std::string&) override { return nullptr; }
+  std::unique_ptr<OutputFile> create_output(const std::string&) override {
+    return std::make_unique<StreamedDocument>(write_);
+  }
+
+ private:
+  const PieceWriter& write_;
+};
+
+// Converts the work from its author file into the reading page's text,
+// handed on as it is decoded; says so where it could not be read to its end.
+void write_reading_text(InputFile& author_file, const std::string& path, const WorkEntry& work,
+                        const PieceWriter& write) {
+  ReadingPageFiles files(write);
   std::ostringstream messages;
   Request request{work.author, work.work, Format::html, Normalization::none, path, {}, {}};
   request.reading_page = true;
-  const Outcome outcome = convert(*input, request, documents, messages);
-  if (documents.outputs.empty() || outcome.reports.ended_early()) {
-    why = "The work could not be read from " + path + ": " +
-          (outcome.reports.fatal_message.empty() ? messages.str() : outcome.reports.fatal_message);
-    return std::nullopt;
+  const Outcome outcome = convert(author_file, request, files, messages);
+  if (outcome.status != 0 || outcome.reports.ended_early()) {
+    std::string why = outcome.reports.fatal_message.empty() ? messages.str() : outcome.reports.fatal_message;
+    while (why.ends_with('\n')) why.pop_back();
+    write(text_cut_short(why));
   }
-  return std::move(documents.outputs.begin()->second);
 }
 
 // "12, 59:3": the authors and works a search keeps to.
@@ -293,6 +331,15 @@ Json count_json(const search::WorkCount& count) {
 
 }  // namespace
 
+std::string Response::whole() const {
+  std::string all = body;
+  if (rest) rest([&all](std::string_view piece) {
+      all += piece;
+      return true;
+    });
+  return all;
+}
+
 Library::Library(LibrarySettings settings) : settings_(std::move(settings)) {
   try {
     search::SearchIndex check(settings_.database);
@@ -346,10 +393,19 @@ Response Library::work_page(const WorkAddress& address) const {
     if (!found) return html_message(404, "No such passage", urn + " has no passage " + address.passage + ".");
     line = *found;
   }
-  std::string why;
-  const std::optional<std::string> text = reading_text(settings_, works.front(), why);
-  if (!text) return html_message(503, "The text cannot be shown", why);
-  return html(200, serve::work_page(*author, works.front(), *text, line));
+  const std::string path = settings_.author_file(address.author);
+  DiskFiles disk;
+  const std::shared_ptr<InputFile> input = disk.open_input(path);
+  if (!input)
+    return html_message(503, "The text cannot be shown",
+                        "The author file " + path +
+                            " cannot be opened: is the library serving the corpus it indexed (--corpus)?");
+  Response response = html(200, work_page_start(*author, works.front(), line));
+  response.rest = [input, path, work = works.front()](const PieceWriter& write) {
+    write_reading_text(*input, path, work, write);
+    write(work_page_end());
+  };
+  return response;
 }
 
 Response Library::search_response(const Parameters& parameters) const {
@@ -422,11 +478,11 @@ Response Library::api_response(std::string_view name, const Parameters& paramete
 Response Library::asset(std::string_view name) const {
   Response response;
   if (name == "scrivel.css") {
-    response = {200, "text/css; charset=utf-8", std::string(style_sheet)};
+    response = response_of(200, "text/css; charset=utf-8", std::string(style_sheet));
   } else if (name == "scrivel.js") {
-    response = {200, "text/javascript; charset=utf-8", std::string(script)};
+    response = response_of(200, "text/javascript; charset=utf-8", std::string(script));
   } else if (name == "greek.ttf" && !font_.empty()) {
-    response = {200, "font/ttf", font_};
+    response = response_of(200, "font/ttf", font_);
   } else {
     return html_message(404, "Not found", "There is no file /static/" + std::string(name) + " in the library.");
   }

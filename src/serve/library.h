@@ -16,11 +16,20 @@ namespace scrivel::serve {
 // A request's query parameters, decoded, as the server has them.
 using Parameters = std::multimap<std::string, std::string>;
 
+// Takes a piece of a response's body; false once the client is gone.
+using PieceWriter = std::function<bool(std::string_view piece)>;
+
 struct Response {
   int status = 200;
   std::string content_type;
   std::string body;
+  // What follows the body where there is more: a work's reading page is
+  // handed on as it is decoded, so that a long work's start shows at once.
+  std::function<void(const PieceWriter& write)> rest;
   bool cacheable = false;  // the library's own files, which do not change while it serves
+
+  // The whole body, the rest included.
+  std::string whole() const;
 };
 
 struct LibrarySettings {

@@ -7,7 +7,7 @@ namespace {
 
 // The frame of every page: its style sheet and script are the library's
 // own, so that nothing is fetched from elsewhere.
-std::string framed(std::string_view title, std::string_view body, std::string_view query = {}) {
+std::string frame_start(std::string_view title, std::string_view query = {}) {
   std::string page =
       "<!DOCTYPE html>\n"
       "<html lang=\"en\">\n"
@@ -34,9 +34,13 @@ std::string framed(std::string_view title, std::string_view body, std::string_vi
       "</form>\n"
       "</header>\n"
       "<main id=\"main\">\n";
-  page += body;
-  page += "</main>\n</body>\n</html>\n";
   return page;
+}
+
+constexpr std::string_view frame_end = "</main>\n</body>\n</html>\n";
+
+std::string framed(std::string_view title, std::string_view body, std::string_view query = {}) {
+  return frame_start(title, query) + std::string(body) + std::string(frame_end);
 }
 
 std::string link(std::string_view href, std::string_view text) {
@@ -217,20 +221,22 @@ std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& 
   return framed(author_name(author), body);
 }
 
-std::string work_page(const AuthorEntry& author, const WorkEntry& work, std::string_view text,
-                      std::string_view passage) {
-  std::string body = breadcrumbs(author, work_label(work)) + "<h1>" + escaped(work_label(work)) + "</h1>\n" +
-                     "<p class=\"about\"><span class=\"urn\">" + escaped(work.urn) + "</span>";
-  if (!work.levels.empty()) body += " · " + escaped(work.levels);
-  body += "</p>\n" + search_within(std::to_string(work.author) + ":" + std::to_string(work.work), work_label(work));
-  body += "<div class=\"text\" id=\"text\" lang=\"grc\"";
-  if (!passage.empty()) body += " data-passage=\"" + escaped(passage) + "\"";
-  body += ">";
-  body += text;
-  body += "</div>\n";
+std::string work_page_start(const AuthorEntry& author, const WorkEntry& work, std::string_view passage) {
   std::string title = author_name(author) + ", " + work_label(work);
   if (!passage.empty()) title += " " + std::string(passage);
-  return framed(title, body);
+  std::string page = frame_start(title) + breadcrumbs(author, work_label(work)) + "<h1>" + escaped(work_label(work)) +
+                     "</h1>\n<p class=\"about\"><span class=\"urn\">" + escaped(work.urn) + "</span>";
+  if (!work.levels.empty()) page += " · " + escaped(work.levels);
+  page += "</p>\n" + search_within(std::to_string(work.author) + ":" + std::to_string(work.work), work_label(work));
+  page += "<div class=\"text\" id=\"text\" lang=\"grc\"";
+  if (!passage.empty()) page += " data-passage=\"" + escaped(passage) + "\"";
+  return page + ">";
+}
+
+std::string work_page_end() { return "</div>\n" + std::string(frame_end); }
+
+std::string text_cut_short(std::string_view why) {
+  return "<p class=\"error\" role=\"alert\">The work could not be read to its end: " + escaped(why) + "</p>";
 }
 
 std::string search_page(const SearchForm& form, const SearchResults* results, std::string_view error) {

@@ -43,10 +43,13 @@ std::string work_label(const WorkEntry& work);
 
 std::string authors_page(const std::vector<AuthorEntry>& authors);
 std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& works);
-// The work's text is the reading page's body; `passage`, where given, is
-// the line to open at and mark.
-std::string work_page(const AuthorEntry& author, const WorkEntry& work, std::string_view text,
-                      std::string_view passage);
+// A work's reading page: what stands before its text and after it. The
+// text is the reading page's body; `passage`, where given, is the line to
+// open at and mark.
+std::string work_page_start(const AuthorEntry& author, const WorkEntry& work, std::string_view passage);
+std::string work_page_end();
+// Said within the text where a work could not be read to its end.
+std::string text_cut_short(std::string_view why);
 
 // What the search page was asked, as its form holds it.
 struct SearchForm {

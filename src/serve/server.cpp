@@ -67,11 +67,28 @@ void configure(httplib::Server& server, const Library& library) {
   server.set_keep_alive_timeout(keep_alive_seconds);
   server.set_keep_alive_max_count(requests_per_connection);
   server.set_payload_max_length(max_request_body);
+  // The pages go out as they are: compressing them costs more than
+  // sending them, above all Brotli's, which takes minutes over the
+  // longest works. The request is the server's own, not yet answered.
+  server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+    const_cast<httplib::Request&>(request).headers.erase("Accept-Encoding");
+    return httplib::Server::HandlerResponse::Unhandled;
+  });
   server.Get(".*", [&library](const httplib::Request& request, httplib::Response& response) {
     Response answer = library.respond(request.path, request.params);
     response.status = answer.status;
     set_headers(response, answer.cacheable);
-    response.set_content(std::move(answer.body), answer.content_type.c_str());
+    if (!answer.rest) {
+      response.set_content(std::move(answer.body), answer.content_type.c_str());
+      return;
+    }
+    response.set_chunked_content_provider(
+        answer.content_type, [answer = std::move(answer)](std::size_t, httplib::DataSink& sink) {
+          const PieceWriter write = [&sink](std::string_view piece) { return sink.write(piece.data(), piece.size()); };
+          if (write(answer.body)) answer.rest(write);
+          sink.done();
+          return true;
+        });
   });
   // What the library has no answer for (another method, a malformed or
   // oversized request) gets a short text with its status.
