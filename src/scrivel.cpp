@@ -27,7 +27,7 @@ int convert_work(InputFile& author_file, const Request& request, FileSystem& doc
   Writer writer(std::move(file));
   const Edition edition = edition_of(request.author, request.work, request.names, request.tei);
   const std::unique_ptr<Renderer> renderer =
-      make_renderer(request.format, request.normalization, writer, {request.author, request.work, &edition});
+      make_renderer(request.format, request.normalization, writer, {request.author, request.work, &edition, request.reading_page});
   const Ending ending = decode(source, profile::work_script, *renderer, messages);
   if (const std::string_view left_out = renderer->markup_left_out(); !left_out.empty())
     messages.unnumbered_warning("Warning: %.*s\n", static_cast<int>(left_out.size()), left_out.data());

@@ -26,6 +26,7 @@ struct Request {
   std::string path;
   WorkNames names;
   TeiChoices tei;
+  bool reading_page = false;  // html: the web library's reading page, not the document
 };
 
 // What a conversion came to: the exit status the program would end with,

@@ -5,15 +5,18 @@
 
 #include <nlohmann/json.hpp>
 
+#include <limits>
 #include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "author_file_builder.h"
 #include "corpus_testing.h"
+#include "search/searcher.h"
 
 namespace scrivel::testing {
 namespace {
@@ -357,6 +360,104 @@ TEST_F(CorpusSearch, RefusesADamagedOrOlderIndexInOneLine) {
     const Outcome outcome = run_corpus({"search", "--db", db, "λογος"});
     EXPECT_EQ(outcome.status, 1) << db;
     EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 1) << db << ": " << outcome.err;
+  }
+}
+
+search::Question question_of(const std::string& query) {
+  auto parsed = search::parse_question(query);
+  EXPECT_TRUE(std::holds_alternative<search::Question>(parsed)) << query;
+  return std::get<search::Question>(parsed);
+}
+
+std::vector<Place> places_of(const std::vector<search::Hit>& hits) {
+  std::vector<Place> places;
+  for (const search::Hit& hit : hits) places.emplace_back(hit.author, hit.work, std::stoi(hit.citation));
+  return places;
+}
+
+constexpr std::size_t every_hit = std::numeric_limits<std::size_t>::max();
+
+// Pages read one after the other are the whole read, which is what the
+// command writes; `more` turns false exactly at the last hit. Indexes on
+// threads of their own read the same.
+TEST_F(CorpusSearch, GivesTheHitsPageByPage) {
+  for (const auto& [query, exact] : {std::pair("λογος OR ανηρ", false), std::pair("a(/ma OR kai/", true)}) {
+    const search::Question question = question_of(query);
+    search::SearchIndex index("index.sqlite");
+    const search::SearchIndex::HitPage whole = index.hits(question, exact, {}, 0, every_hit);
+    EXPECT_FALSE(whole.more);
+    std::vector<std::string> args = {"--db", "index.sqlite", query};
+    if (exact) args.insert(args.begin(), "--exact");
+    EXPECT_EQ(places_of(whole.hits), search(args).places) << query;
+    const std::size_t size = whole.hits.size();
+    ASSERT_GT(size, 20u) << query;
+    std::vector<search::Hit> paged;
+    for (std::size_t skip = 0; skip < size; skip += 7) {
+      search::SearchIndex::HitPage page = index.hits(question, exact, {}, skip, 7);
+      EXPECT_EQ(page.more, skip + 7 < size) << query << " from " << skip;
+      paged.insert(paged.end(), page.hits.begin(), page.hits.end());
+    }
+    ASSERT_EQ(paged.size(), size) << query;
+    for (std::size_t i = 0; i < size; ++i) {
+      EXPECT_EQ(paged[i].urn, whole.hits[i].urn) << query;
+      EXPECT_EQ(paged[i].marks, whole.hits[i].marks) << query;
+    }
+    EXPECT_FALSE(index.hits(question, exact, {}, size - 3, 3).more) << query;
+    EXPECT_TRUE(index.hits(question, exact, {}, size - 4, 3).more) << query;
+    EXPECT_TRUE(index.hits(question, exact, {}, size, 3).hits.empty()) << query;
+
+    std::vector<std::vector<Place>> on_threads(2);
+    std::vector<std::thread> threads;
+    for (auto& places : on_threads)
+      threads.emplace_back([&] {
+        places = places_of(search::SearchIndex("index.sqlite").hits(question, exact, {}, 0, every_hit).hits);
+      });
+    for (std::thread& thread : threads) thread.join();
+    for (const auto& places : on_threads) EXPECT_EQ(places, places_of(whole.hits)) << query;
+  }
+}
+
+// The counts are what --count writes: by the full-text index alone (a word),
+// line by line (a phrase, --exact), and up to a limit.
+TEST_F(CorpusSearch, GivesTheCountsPerWorkThatTheCommandWrites) {
+  search::SearchIndex index("index.sqlite");
+  const std::tuple<std::string, bool, std::optional<std::size_t>> cases[] = {
+      {"ανηρ", false, std::nullopt}, {"\"και λογος\"", false, std::nullopt}, {"a(/ma", true, std::nullopt},
+      {"ανηρ", false, 5},            {"a(/ma", true, 2}};
+  for (const auto& [query, exact, limit] : cases) {
+    const search::WorkCounts counts = index.counts(question_of(query), exact, {}, limit);
+    std::string written;
+    std::uint64_t total = 0;
+    for (const search::WorkCount& work : counts.works) {
+      written += work.label + "\t" + std::to_string(work.hits) + "\n";
+      total += work.hits;
+    }
+    written += "total\t" + std::to_string(total) + "\n";
+    std::vector<std::string> args = {"search", "--db", "index.sqlite", "--count", query};
+    if (exact) args.insert(args.end() - 1, "--exact");
+    if (limit) args.insert(args.end() - 1, {"--limit", std::to_string(*limit)});
+    const Outcome counted = run_corpus(args);
+    EXPECT_EQ(written, counted.out) << query;
+    EXPECT_EQ(counts.more, !counted.err.empty()) << query << ": " << counted.err;
+    EXPECT_EQ(counts.more, limit.has_value()) << query;
+  }
+}
+
+// What is wrong is what the command says after its name.
+TEST_F(CorpusSearch, SaysWhyAQueryOrAnIndexCannotBeSearched) {
+  for (const std::string query : {"\"λογος", "OR", "NEAR(λογος)", "λογος ·"}) {
+    const auto parsed = search::parse_question(query);
+    ASSERT_TRUE(std::holds_alternative<search::QueryError>(parsed)) << query;
+    EXPECT_EQ("scrivel-corpus: " + search::describe(std::get<search::QueryError>(parsed), query),
+              run_corpus({"search", "--db", "index.sqlite", query}).err);
+  }
+  for (const std::string db : {"missing.sqlite", "corpus/tlg0001.txt"}) {
+    try {
+      search::SearchIndex index(db);
+      ADD_FAILURE() << db << " opened";
+    } catch (const search::IndexError& failure) {
+      EXPECT_EQ("scrivel-corpus: " + std::string(failure.what()) + "\n", run_corpus({"search", "--db", db, "λογος"}).err);
+    }
   }
 }
 

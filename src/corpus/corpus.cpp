@@ -26,6 +26,7 @@
 #include "input/work_list.h"
 #include "search/index.h"
 #include "search/search.h"
+#include "serve/server.h"
 #include "profile.h"
 #include "scrivel.h"
 
@@ -78,6 +79,12 @@ constexpr const char* help =
     "      breathings typed. word* is every word beginning so; \"a b\" a phrase,\n"
     "      also across a line end; NEAR(a b, N) words at most N apart in a line;\n"
     "      a b and a AND b both in a line; a OR b either; ( ) groups.\n"
+    "  scrivel-corpus serve [--db FILE] [--corpus DIR] [--bind ADDRESS] [--port N]\n"
+    "      Serves the index as a library for the browser, at\n"
+    "      http://127.0.0.1:8080/ unless told otherwise: the authors, their\n"
+    "      works, each work's text from its author file in the corpus (at\n"
+    "      /urn:cts:greekLit:tlgAAAA.tlgWWW, a line at ...:1.2), the search,\n"
+    "      and the same as JSON under /api/. Ctrl-C or SIGTERM stops it.\n"
     "\n"
     "Options:\n"
     "  --corpus DIR          the directory of the author files and their tables\n"
@@ -127,14 +134,20 @@ constexpr const char* help =
     "  --work A:W,...        search: only these works\n"
     "  --limit N             search: at most N hits\n"
     "  --count               search: the hits of each work, and the total\n"
+    "  --bind ADDRESS        serve: the address to listen on (default:\n"
+    "                        127.0.0.1, this machine alone; 0.0.0.0 opens the\n"
+    "                        library to the network)\n"
+    "  --port N              serve: the port, 0 to 65535; 0 takes a free one\n"
+    "                        (default: 8080)\n"
     "  --help                this text;  --version  the version\n"
     "\n"
     "Exit status: 0 every work converted or indexed (warnings inside works are\n"
-    "fine), or a search done, whether it found anything or not;\n"
+    "fine), a search done, whether it found anything or not, or serve stopped by\n"
+    "Ctrl-C or SIGTERM;\n"
     "1 a failure named on standard error: a work, an author file, scrivel.cfg,\n"
-    "the corpus or --out directory, the index, or standard output; 2 usage or a\n"
-    "query that is no query; 130 stopped\n"
-    "by Ctrl-C (143 by SIGTERM, 129 by SIGHUP), for every command.\n";
+    "the corpus or --out directory, the index, the address to serve at, or\n"
+    "standard output; 2 usage or a query that is no query; 130 stopped by\n"
+    "Ctrl-C (143 by SIGTERM, 129 by SIGHUP), for every command but serve.\n";
 
 // Where the author files are and what the documents become, from the
 // command line and, for what it leaves open, from ./scrivel.cfg.
@@ -470,6 +483,13 @@ int index_command(const Options& options, const Settings& settings, Console& con
   return std::max(listed, built);
 }
 
+// Serves the index, with the texts from the corpus's author files.
+int serve_command(const Options& options, const Settings& settings, Console& console) {
+  const serve::ServeRequest request{options.database, [settings](int author) { return settings.path_of(author); },
+                                    options.bind, options.port};
+  return serve::serve(request, console);
+}
+
 }  // namespace
 
 int run_corpus(const std::vector<std::string>& args, Console& console) {
@@ -497,6 +517,7 @@ int run_corpus(const std::vector<std::string>& args, Console& console) {
     if (options->command == Options::Command::list) return list_command(*options, settings, console);
     if (options->command == Options::Command::authors) return authors_command(*options, settings, console);
     if (options->command == Options::Command::index) return index_command(*options, settings, console);
+    if (options->command == Options::Command::serve) return serve_command(*options, settings, console);
     return convert_command(*options, settings, console);
   } catch (const Refusal& refusal) {
     console.err << "scrivel-corpus: " << refusal.message << (refusal.message.ends_with('\n') ? "" : "\n");

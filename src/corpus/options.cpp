@@ -10,6 +10,7 @@ constexpr int max_author = 9999;
 constexpr int max_work = 999;  // a work header holds three digits
 constexpr int max_jobs = 4096;
 constexpr int max_limit = 1000000000;
+constexpr int max_port = 65535;
 
 // A whole decimal number from 0 to `max`, nothing else.
 std::optional<int> number_in(std::string_view text, int max) {
@@ -94,6 +95,7 @@ const char* const usage =
     "       scrivel-corpus index   [--corpus DIR] [--db FILE] [--jobs N] [AUTHOR...]\n"
     "       scrivel-corpus search  [--db FILE] [--exact] [--author A,...] [--work A:W,...] [--limit N]\n"
     "                              [--count] [--json] QUERY\n"
+    "       scrivel-corpus serve   [--db FILE] [--corpus DIR] [--bind ADDRESS] [--port N]\n"
     "       scrivel-corpus --help | --version\n";
 
 std::optional<Options> parse_options(const std::vector<std::string>& args, std::string& error) {
@@ -118,6 +120,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
     options.command = Options::Command::index;
   } else if (command == "search") {
     options.command = Options::Command::search;
+  } else if (command == "serve") {
+    options.command = Options::Command::serve;
   } else {
     error = "unknown command '" + command + "'";
     return std::nullopt;
@@ -125,6 +129,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
   const bool converting = options.command == Options::Command::convert;
   const bool indexing = options.command == Options::Command::index;
   const bool searching = options.command == Options::Command::search;
+  const bool serving = options.command == Options::Command::serve;
   const bool listing = options.command == Options::Command::list || options.command == Options::Command::authors;
   ArgumentReader reader(args, error);
   std::vector<std::string> query_words;
@@ -184,7 +189,7 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       options.jobs = *jobs;
     } else if ((listing || searching) && arg == "--json") {
       options.json = true;
-    } else if ((indexing || searching) && reader.option("--db", value)) {
+    } else if ((indexing || searching || serving) && reader.option("--db", value)) {
       if (!value) return std::nullopt;
       options.database = *value;
     } else if (searching && arg == "--exact") {
@@ -203,11 +208,29 @@ std::optional<Options> parse_options(const std::vector<std::string>& args, std::
       if (!value) return std::nullopt;
       const bool works = arg.starts_with("--work");
       if (!add_within(*value, works, options.within, error)) return std::nullopt;
+    } else if (serving && reader.option("--bind", value)) {
+      if (!value) return std::nullopt;
+      if (value->empty()) {
+        error = "--bind needs an address, such as 127.0.0.1";
+        return std::nullopt;
+      }
+      options.bind = *value;
+    } else if (serving && reader.option("--port", value)) {
+      if (!value) return std::nullopt;
+      const auto port = number_in(*value, max_port);
+      if (!port) {
+        error = "--port must be a number from 0 to " + std::to_string(max_port) + ", not '" + *value + "'";
+        return std::nullopt;
+      }
+      options.port = *port;
     } else if (arg.starts_with("-")) {
       error = "unknown option '" + arg + "'";
       return std::nullopt;
     } else if (searching) {
       query_words.push_back(arg);
+    } else if (serving) {
+      error = "serve takes no AUTHOR: it serves the whole index, not '" + arg + "'";
+      return std::nullopt;
     } else {
       const auto target = target_of(arg);
       if (!target || (target->work && !converting)) {

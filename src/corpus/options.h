@@ -22,7 +22,7 @@ enum class Layout { flat, capitains };
 
 // What the command line of scrivel-corpus asks for.
 struct Options {
-  enum class Command { list, authors, convert, index, search, help, version };
+  enum class Command { list, authors, convert, index, search, serve, help, version };
   Command command = Command::help;
   std::optional<std::string> corpus;           // --corpus DIR
   std::optional<Format> format;                // --format
@@ -39,6 +39,8 @@ struct Options {
   std::optional<std::size_t> limit;            // --limit N: at most N hits
   std::vector<Target> within;                  // --author A,... and --work A:W,...
   std::string query;                           // the words after the options, joined by blanks
+  std::string bind = "127.0.0.1";              // --bind ADDRESS: where serve listens
+  int port = 8080;                             // --port N; 0: any free port
 };
 
 // Reads the arguments after the program's name; nothing, after a message

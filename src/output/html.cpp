@@ -1,8 +1,10 @@
 // HTML in UTF-8: the formatting as elements, styled by the heading's style
 // sheet, and the program's markers as visible text.
 #include <array>
+#include <string>
 
 #include "output/encodings.h"
+#include "output/passage.h"
 #include "output/reference.h"
 #include "output/renderers.h"
 #include "profile.h"
@@ -43,7 +45,7 @@ constexpr std::array<std::string_view, 256> bytes = [] {
 }();
 constexpr VerbatimBytes unescaped = verbatim_in(bytes);
 
-class HtmlRenderer final : public Renderer {
+class HtmlRenderer : public Renderer {
  public:
   HtmlRenderer(Writer& out, Normalization normalization, DocumentSource source)
       : Renderer(out, utf8_forms(normalization), normalization, unescaped), source_(source) {}
@@ -88,16 +90,74 @@ class HtmlRenderer final : public Renderer {
     write_reference_line(reference_.of(citation), line_end, "&nbsp;&nbsp;&nbsp;");
   }
 
+ protected:
+  ReferenceText reference_{unescaped};
+
  private:
   void ascii(byte b) override { out_->write(bytes[b]); }
 
   const DocumentSource source_;
-  ReferenceText reference_{unescaped};
+};
+
+// The text of a work as the web library's reading page holds it: the
+// document's body alone, each line opening with an anchor whose id is the
+// line's passage, as its CTS URN names it, so that an address can open the
+// work at a line and mark it; a shown reference is a link to that address.
+// The anchors add no text: the page reads as the document does.
+class HtmlPageRenderer final : public HtmlRenderer {
+ public:
+  HtmlPageRenderer(Writer& out, Normalization normalization, DocumentSource source)
+      : HtmlRenderer(out, normalization, source), urn_(work_urn(source.author, source.work)) {}
+
+  void begin() override {}
+  void end() override {}
+
+  void line_break(Break kind) override {
+    out_->write(line_end);
+    if (kind == Break::in_text || !cited_) return;
+    passage_.next_line();
+    open_anchor(false);
+    out_->write("</a>");
+  }
+  void citation(const Citation& citation) override {
+    cited_ = true;
+    passage_.cite(citation);
+    const Reference reference = reference_.of(citation);
+    const bool shown = reference.text.size() > 2;
+    out_->write(line_end);
+    const bool anchored = open_anchor(shown);
+    if (shown) text(reference.text);
+    if (anchored) out_->write("</a>");
+    if (shown) out_->write("&nbsp;&nbsp;&nbsp;");
+  }
+
+ private:
+  // The anchor of the line's passage, a link where the reference is shown;
+  // none where the line has no passage.
+  bool open_anchor(bool link) {
+    const std::string passage = passage_.text();
+    if (passage.empty()) return false;
+    out_->write("<a class=\"l\" id=\"");
+    out_->write(passage);
+    if (link) {
+      out_->write("\" href=\"/");
+      out_->write(urn_);
+      out_->put(':');
+      out_->write(passage);
+    }
+    out_->write("\">");
+    return true;
+  }
+
+  const std::string urn_;
+  Passage passage_;
+  bool cited_ = false;
 };
 
 }  // namespace
 
 std::unique_ptr<Renderer> make_html_renderer(Writer& out, Normalization normalization, DocumentSource source) {
+  if (source.reading_page) return std::make_unique<HtmlPageRenderer>(out, normalization, source);
   return std::make_unique<HtmlRenderer>(out, normalization, source);
 }
 

@@ -77,4 +77,19 @@ void Passage::next_line() {
 
 char* Passage::put_encoded_line(char* out) const { return put_encoded(out, line_); }
 
+std::string Passage::text() const {
+  std::string passage;
+  for (const Level level : {Level::x, Level::y, Level::z}) {
+    if (!holds(level)) continue;
+    if (!passage.empty()) passage += '.';
+    passage += value(level);
+  }
+  if (holds_line()) {
+    char line[value_room];
+    if (!passage.empty()) passage += '.';
+    passage.append(line, put_line(line));
+  }
+  return passage;
+}
+
 }  // namespace scrivel

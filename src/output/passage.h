@@ -76,6 +76,8 @@ class Passage {
     return put_encoded_line(out);
   }
   const CiteLevel& line() const { return line_; }
+  // The whole passage: the values held, joined by "."; empty where none is.
+  std::string text() const;
 
  private:
   struct Upper {

@@ -157,11 +157,14 @@ class Renderer : public Sink {
 };
 
 // Where a document comes from, for its heading, its records and its name;
-// a TEI edition also says what `edition` holds.
+// a TEI edition also says what `edition` holds. An HTML document may be
+// asked for as the web library's reading page instead: its body alone,
+// each line anchored by its passage.
 struct DocumentSource {
   int author;
   int work;
   const Edition* edition = nullptr;
+  bool reading_page = false;
 };
 
 // The renderer of a format, writing through `out`.

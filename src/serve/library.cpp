@@ -1,0 +1,437 @@
+#include "serve/library.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <variant>
+
+#include "files.h"
+#include "output/passage.h"
+#include "scrivel.h"
+#include "search/index.h"
+#include "search/searcher.h"
+#include "search/sqlite.h"
+#include "serve/assets.h"
+#include "serve/pages.h"
+
+namespace scrivel::serve {
+
+// urn:cts:greekLit:tlg0012.tlg001, and a passage after a colon: the passage
+// as the index writes it, letters, digits, "_" and ".".
+struct WorkAddress {
+  int author = 0;
+  int work = 0;
+  std::string passage;
+};
+
+namespace {
+
+using search::Database;
+using search::Statement;
+using Json = nlohmann::ordered_json;
+
+constexpr std::string_view html_type = "text/html; charset=utf-8";
+constexpr std::string_view json_type = "application/json";
+constexpr std::size_t max_page = 1000000;
+constexpr std::size_t max_passage = 256;
+
+Response html(int status, std::string body) { return {status, std::string(html_type), std::move(body)}; }
+
+Response json(int status, const Json& value) {
+  return {status, std::string(json_type), value.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n"};
+}
+
+Response html_message(int status, std::string_view title, std::string_view message) {
+  return html(status, message_page(title, message));
+}
+
+Response json_message(int status, std::string_view message) { return json(status, {{"error", message}}); }
+
+// A whole decimal number of `digits` digits.
+std::optional<int> number_of(std::string_view text, std::size_t digits) {
+  int value = 0;
+  if (text.size() != digits) return std::nullopt;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// "tlg0012": an author's address.
+std::optional<int> author_named(std::string_view name) {
+  if (!name.starts_with("tlg")) return std::nullopt;
+  return number_of(name.substr(3), 4);
+}
+
+std::optional<WorkAddress> work_named(std::string_view urn) {
+  if (!urn.starts_with(urn_namespace)) return std::nullopt;
+  urn.remove_prefix(urn_namespace.size());
+  const std::size_t dot = urn.find('.');
+  const std::size_t colon = urn.find(':');
+  if (dot == std::string_view::npos || dot > colon) return std::nullopt;
+  const std::optional<int> author = author_named(urn.substr(0, dot));
+  const std::string_view work_name = urn.substr(dot + 1, colon == std::string_view::npos ? colon : colon - dot - 1);
+  if (!author || !work_name.starts_with("tlg")) return std::nullopt;
+  const std::optional<int> work = number_of(work_name.substr(3), 3);
+  if (!work) return std::nullopt;
+  WorkAddress address{*author, *work, {}};
+  if (colon == std::string_view::npos) return address;
+  const std::string_view passage = urn.substr(colon + 1);
+  const bool allowed = !passage.empty() && passage.size() <= max_passage &&
+                       passage.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_.") ==
+                           std::string_view::npos;
+  if (!allowed) return std::nullopt;
+  address.passage = passage;
+  return address;
+}
+
+Database open_index(const std::filesystem::path& path) {
+  Database db(path.string(), Database::Mode::read_only);
+  db.execute("PRAGMA mmap_size = 17179869184");
+  return db;
+}
+
+std::vector<std::string> split(std::string_view text, std::string_view separator) {
+  std::vector<std::string> parts;
+  while (!text.empty()) {
+    const std::size_t at = text.find(separator);
+    parts.emplace_back(text.substr(0, at));
+    if (at == std::string_view::npos) break;
+    text.remove_prefix(at + separator.size());
+  }
+  return parts;
+}
+
+AuthorEntry author_of(Statement& row) {
+  return {static_cast<int>(row.integer(0)), std::string(row.text(1)), std::string(row.text(2)), row.integer(3)};
+}
+
+std::vector<AuthorEntry> authors_in(Database& db) {
+  Statement rows = db.prepare(
+      "SELECT a.author, a.name, a.synonyms, (SELECT count(*) FROM works w WHERE w.author = a.author) "
+      "FROM authors a ORDER BY a.author");
+  std::vector<AuthorEntry> authors;
+  while (rows.step()) authors.push_back(author_of(rows));
+  return authors;
+}
+
+std::optional<AuthorEntry> author_in(Database& db, int author) {
+  Statement row = db.prepare(
+      "SELECT a.author, a.name, a.synonyms, (SELECT count(*) FROM works w WHERE w.author = a.author) "
+      "FROM authors a WHERE a.author = ?");
+  row.bind(1, author);
+  if (!row.step()) return std::nullopt;
+  return author_of(row);
+}
+
+std::vector<WorkEntry> works_in(Database& db, int author, std::optional<int> only = std::nullopt) {
+  Statement rows = db.prepare(
+      "SELECT work, urn, abbreviation, title, levels, lines FROM works WHERE author = ? AND (? < 0 OR work = ?) "
+      "ORDER BY work");
+  rows.bind(1, author).bind(2, only.value_or(-1)).bind(3, only.value_or(-1));
+  std::vector<WorkEntry> works;
+  while (rows.step())
+    works.push_back({author, static_cast<int>(rows.integer(0)), std::string(rows.text(1)), std::string(rows.text(2)),
+                     std::string(rows.text(3)), std::string(rows.text(4)), rows.integer(5)});
+  return works;
+}
+
+// The passage itself, or the first line within it (1 for book 1): the
+// line to open at; nothing where the work has no such passage.
+std::optional<std::string> line_of_passage(Database& db, const WorkAddress& address) {
+  Statement row = db.prepare(
+      "SELECT passage FROM lines WHERE id >= ? AND id < ? AND (passage = ?3 OR substr(passage, 1, length(?3) + 1) "
+      "= ?3 || '.') ORDER BY id LIMIT 1");
+  row.bind(1, search::first_id_of_work(address.author, address.work))
+      .bind(2, search::first_id_of_work(address.author, address.work + 1))
+      .bind(3, address.passage);
+  if (!row.step()) return std::nullopt;
+  return std::string(row.text(0));
+}
+
+Json author_json(const AuthorEntry& author) {
+  return {{"author", author.author},
+          {"name", author.name},
+          {"synonyms", split(author.synonyms, "; ")},
+          {"works", author.works}};
+}
+
+Json work_json(const WorkEntry& work) {
+  return {{"urn", work.urn},       {"author", work.author}, {"work", work.work},
+          {"abbreviation", work.abbreviation}, {"title", work.title},
+          {"levels", split(work.levels, ".")}, {"lines", work.lines}};
+}
+
+// The text of a work as the reading page holds it, converted from its
+// author file; nothing, after a reason, where that cannot be done.
+std::optional<std::string> reading_text(const LibrarySettings& settings, const WorkEntry& work, std::string& why) {
+  const std::string path = settings.author_file(work.author);
+  DiskFiles disk;
+  const std::unique_ptr<InputFile> input = disk.open_input(path);
+  if (!input) {
+    why = "The author file " + path + " cannot be opened: is the library serving the corpus it indexed (--corpus)?";
+    return std::nullopt;
+  }
+  MemoryFiles documents;
+  std::ostringstream messages;
+  Request request{work.author, work.work, Format::html, Normalization::none, path, {}, {}};
+  request.reading_page = true;
+  const Outcome outcome = convert(*input, request, documents, messages);
+  if (documents.outputs.empty() || outcome.reports.ended_early()) {
+    why = "The work could not be read from " + path + ": " +
+          (outcome.reports.fatal_message.empty() ? messages.str() : outcome.reports.fatal_message);
+    return std::nullopt;
+  }
+  return std::move(documents.outputs.begin()->second);
+}
+
+// "12, 59:3": the authors and works a search keeps to.
+std::optional<std::vector<corpus::Target>> targets_of(std::string_view text) {
+  std::vector<corpus::Target> targets;
+  for (std::string part : split(text, ",")) {
+    const std::size_t first = part.find_first_not_of(' ');
+    if (first == std::string::npos) continue;
+    part = part.substr(first, part.find_last_not_of(' ') - first + 1);
+    const std::size_t colon = part.find(':');
+    corpus::Target target;
+    const std::string_view author = std::string_view(part).substr(0, colon);
+    int value = 0;
+    auto [end, error] = std::from_chars(author.data(), author.data() + author.size(), value);
+    if (author.empty() || error != std::errc{} || end != author.data() + author.size() || value < 0 || value > 9999)
+      return std::nullopt;
+    target.author = value;
+    if (colon != std::string::npos) {
+      const std::string_view work = std::string_view(part).substr(colon + 1);
+      auto [work_end, work_error] = std::from_chars(work.data(), work.data() + work.size(), value);
+      if (work.empty() || work_error != std::errc{} || work_end != work.data() + work.size() || value < 0 ||
+          value > 999)
+        return std::nullopt;
+      target.work = value;
+    }
+    targets.push_back(target);
+  }
+  return targets;
+}
+
+std::string parameter(const Parameters& parameters, const std::string& name) {
+  const auto found = parameters.find(name);
+  return found == parameters.end() ? std::string() : found->second;
+}
+
+// The search form as asked; an error where a parameter is none.
+std::optional<SearchForm> search_form_of(const Parameters& parameters, std::string& error) {
+  SearchForm form;
+  form.query = parameter(parameters, "q");
+  const std::string exact = parameter(parameters, "exact");
+  form.exact = exact == "1" || exact == "on" || exact == "true";
+  form.within = parameter(parameters, "within");
+  if (const std::string page = parameter(parameters, "page"); !page.empty()) {
+    std::size_t value = 0;
+    const auto [end, failure] = std::from_chars(page.data(), page.data() + page.size(), value);
+    if (failure != std::errc{} || end != page.data() + page.size() || value < 1 || value > max_page) {
+      error = "page must be a number from 1 to " + std::to_string(max_page) + ", not '" + page + "'";
+      return std::nullopt;
+    }
+    form.page = value;
+  }
+  if (!targets_of(form.within)) {
+    error = "within takes authors and works, such as 12, 59:3; not '" + form.within + "'";
+    return std::nullopt;
+  }
+  return form;
+}
+
+// Character offsets of a byte range of UTF-8 text, as scripts count.
+std::size_t characters_before(std::string_view text, std::size_t offset) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
+// A work's lines, or those of a passage of it, from the index.
+Response api_work(Database& db, const WorkAddress& address) {
+  const std::optional<AuthorEntry> author = author_in(db, address.author);
+  const std::vector<WorkEntry> works = works_in(db, address.author, address.work);
+  const std::string urn = work_urn(address.author, address.work);
+  if (!author || works.empty()) return json_message(404, urn + " is not in the index");
+  Statement rows = db.prepare(
+      "SELECT passage, citation, text FROM lines WHERE id >= ? AND id < ? AND (?3 = '' OR passage = ?3 OR "
+      "substr(passage, 1, length(?3) + 1) = ?3 || '.') ORDER BY id");
+  rows.bind(1, search::first_id_of_work(address.author, address.work))
+      .bind(2, search::first_id_of_work(address.author, address.work + 1))
+      .bind(3, address.passage);
+  Json lines = Json::array();
+  while (rows.step()) {
+    const std::string_view passage = rows.text(0);
+    lines.push_back({{"urn", passage.empty() ? urn : urn + ":" + std::string(passage)},
+                     {"citation", rows.text(1)},
+                     {"text", rows.text(2)}});
+  }
+  if (!address.passage.empty() && lines.empty()) return json_message(404, urn + " has no passage " + address.passage);
+  Json result = work_json(works.front());
+  result["name"] = author->name;
+  result["lines"] = lines;
+  return json(200, result);
+}
+
+Json hit_json(const search::Hit& hit) {
+  Json matches = Json::array();
+  for (const auto& [begin, end] : hit.marks)
+    matches.push_back({characters_before(hit.text, begin), characters_before(hit.text, end)});
+  return {{"urn", hit.urn},     {"author", hit.author}, {"name", hit.name},  {"work", hit.work},
+          {"title", hit.title}, {"citation", hit.citation}, {"text", hit.text}, {"matches", matches}};
+}
+
+Json count_json(const search::WorkCount& count) {
+  return {{"urn", count.urn},     {"author", count.author}, {"name", count.name},
+          {"work", count.work},   {"title", count.title},   {"hits", count.hits}};
+}
+
+}  // namespace
+
+Library::Library(LibrarySettings settings) : settings_(std::move(settings)) {
+  try {
+    search::SearchIndex check(settings_.database);
+  } catch (const std::runtime_error& failure) {
+    throw LibraryUnavailable(failure.what());
+  }
+  if (!settings_.font.empty()) {
+    std::ifstream file(settings_.font, std::ios::binary);
+    font_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+}
+
+Response Library::respond(std::string_view path, const Parameters& parameters) const {
+  const bool api = path.starts_with("/api/");
+  try {
+    if (path == "/") {
+      Database db = open_index(settings_.database);
+      return html(200, authors_page(authors_in(db)));
+    }
+    if (path == "/search") return search_response(parameters);
+    if (path.starts_with("/static/")) return asset(path.substr(8));
+    if (api) return api_response(path.substr(5), parameters);
+    if (!path.starts_with('/')) return html_message(404, "Not found", "There is no such page in the library.");
+    return page(path.substr(1));
+  } catch (const std::runtime_error& failure) {
+    const std::string message = std::string("The index cannot be read: ") + failure.what();
+    return api ? json_message(500, message) : html_message(500, "The index cannot be read", message);
+  }
+}
+
+Response Library::page(std::string_view name) const {
+  if (const std::optional<int> author = author_named(name)) {
+    Database db = open_index(settings_.database);
+    const std::optional<AuthorEntry> entry = author_in(db, *author);
+    if (!entry) return html_message(404, "No such author", author_code(*author) + " is not in the index.");
+    return html(200, works_page(*entry, works_in(db, *author)));
+  }
+  if (const std::optional<WorkAddress> address = work_named(name)) return work_page(*address);
+  return html_message(404, "Not found", "There is no page /" + std::string(name) + " in the library.");
+}
+
+Response Library::work_page(const WorkAddress& address) const {
+  Database db = open_index(settings_.database);
+  const std::optional<AuthorEntry> author = author_in(db, address.author);
+  const std::vector<WorkEntry> works = works_in(db, address.author, address.work);
+  const std::string urn = work_urn(address.author, address.work);
+  if (!author || works.empty()) return html_message(404, "No such work", urn + " is not in the index.");
+  std::string line;
+  if (!address.passage.empty()) {
+    const std::optional<std::string> found = line_of_passage(db, address);
+    if (!found) return html_message(404, "No such passage", urn + " has no passage " + address.passage + ".");
+    line = *found;
+  }
+  std::string why;
+  const std::optional<std::string> text = reading_text(settings_, works.front(), why);
+  if (!text) return html_message(503, "The text cannot be shown", why);
+  return html(200, serve::work_page(*author, works.front(), *text, line));
+}
+
+Response Library::search_response(const Parameters& parameters) const {
+  std::string error;
+  const std::optional<SearchForm> form = search_form_of(parameters, error);
+  if (!form) {
+    SearchForm asked;
+    asked.query = parameter(parameters, "q");
+    return html(400, search_page(asked, nullptr, error));
+  }
+  if (form->query.empty()) return html(200, search_page(*form, nullptr, {}));
+  const auto question = search::parse_question(form->query);
+  if (const auto* fault = std::get_if<search::QueryError>(&question))
+    return html(400, search_page(*form, nullptr, search::describe(*fault, form->query)));
+  const std::vector<corpus::Target> within = *targets_of(form->within);
+  search::SearchIndex index(settings_.database);
+  const search::Question& asked = std::get<search::Question>(question);
+  search::SearchIndex::HitPage page =
+      index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
+  SearchResults results{std::move(page.hits), page.more, index.counts(asked, form->exact, within).works};
+  return html(200, search_page(*form, &results, {}));
+}
+
+Response Library::api_response(std::string_view name, const Parameters& parameters) const {
+  Database db = open_index(settings_.database);
+  if (name == "authors") {
+    Json authors = Json::array();
+    for (const AuthorEntry& author : authors_in(db)) authors.push_back(author_json(author));
+    return json(200, {{"authors", authors}});
+  }
+  if (name == "search" || name == "count") {
+    std::string error;
+    const std::optional<SearchForm> form = search_form_of(parameters, error);
+    if (!form) return json_message(400, error);
+    const auto question = search::parse_question(form->query);
+    if (const auto* fault = std::get_if<search::QueryError>(&question))
+      return json(400, {{"error", fault->message}, {"offset", characters_before(form->query, fault->offset)}});
+    const std::vector<corpus::Target> within = *targets_of(form->within);
+    search::SearchIndex index(settings_.database);
+    const search::Question& asked = std::get<search::Question>(question);
+    if (name == "count") {
+      Json works = Json::array();
+      std::uint64_t total = 0;
+      for (const search::WorkCount& count : index.counts(asked, form->exact, within).works) {
+        works.push_back(count_json(count));
+        total += count.hits;
+      }
+      return json(200, {{"works", works}, {"total", total}});
+    }
+    const search::SearchIndex::HitPage page =
+        index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
+    Json hits = Json::array();
+    for (const search::Hit& hit : page.hits) hits.push_back(hit_json(hit));
+    return json(200, {{"query", form->query}, {"exact", form->exact}, {"within", form->within},
+                      {"page", form->page}, {"hits", hits}, {"more", page.more}});
+  }
+  if (const std::optional<int> author = author_named(name)) {
+    const std::optional<AuthorEntry> entry = author_in(db, *author);
+    if (!entry) return json_message(404, author_code(*author) + " is not in the index");
+    Json result = author_json(*entry);
+    Json works = Json::array();
+    for (const WorkEntry& work : works_in(db, *author)) works.push_back(work_json(work));
+    result["works"] = works;
+    return json(200, result);
+  }
+  if (const std::optional<WorkAddress> address = work_named(name)) return api_work(db, *address);
+  return json_message(404, "no such address: /api/" + std::string(name));
+}
+
+Response Library::asset(std::string_view name) const {
+  Response response;
+  if (name == "scrivel.css") {
+    response = {200, "text/css; charset=utf-8", std::string(style_sheet)};
+  } else if (name == "scrivel.js") {
+    response = {200, "text/javascript; charset=utf-8", std::string(script)};
+  } else if (name == "greek.ttf" && !font_.empty()) {
+    response = {200, "font/ttf", font_};
+  } else {
+    return html_message(404, "Not found", "There is no file /static/" + std::string(name) + " in the library.");
+  }
+  response.cacheable = true;
+  return response;
+}
+
+}  // namespace scrivel::serve
