@@ -695,6 +695,10 @@ SearchIndex::HitPage SearchIndex::hits(const Question& question, bool exact,
   return page;
 }
 
+bool counted_by_the_index_alone(const Question& question, bool exact) {
+  return !exact && index_expression(question).has_value();
+}
+
 WorkCounts SearchIndex::counts(const Question& question, bool exact, const std::vector<corpus::Target>& within,
                                std::optional<std::size_t> limit) {
   return reading(open_->path, [&] {

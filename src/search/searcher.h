@@ -45,6 +45,10 @@ struct Question {
 // (`describe` shows it for a terminal).
 std::variant<Question, QueryError> parse_question(std::string_view query);
 
+// Whether the hits of a question are counted by the full-text index alone,
+// without reading each line again: words and prefixes, folded.
+bool counted_by_the_index_alone(const Question& question, bool exact);
+
 // A line that a question matched.
 struct Hit {
   std::int64_t id = 0;   // the line's id in the index

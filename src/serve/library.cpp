@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include "files.h"
@@ -38,6 +39,10 @@ constexpr std::string_view html_type = "text/html; charset=utf-8";
 constexpr std::string_view json_type = "application/json";
 constexpr std::size_t max_page = 1000000;
 constexpr std::size_t max_passage = 256;
+// Where each hit must be read again to be counted (an exact search, a
+// phrase), the counts per work are of the first hits only: counting a
+// frequent word's hundreds of thousands would hold a turn for seconds.
+constexpr std::size_t counted_hits = 10000;
 
 Response response_of(int status, std::string_view type, std::string body) {
   Response response;
@@ -329,6 +334,12 @@ Json count_json(const search::WorkCount& count) {
           {"work", count.work},   {"title", count.title},   {"hits", count.hits}};
 }
 
+search::WorkCounts counts_of(search::SearchIndex& index, const search::Question& question, bool exact,
+                             const std::vector<corpus::Target>& within) {
+  if (search::counted_by_the_index_alone(question, exact)) return index.counts(question, exact, within);
+  return index.counts(question, exact, within, counted_hits);
+}
+
 }  // namespace
 
 std::string Response::whole() const {
@@ -340,7 +351,23 @@ std::string Response::whole() const {
   return all;
 }
 
-Library::Library(LibrarySettings settings) : settings_(std::move(settings)) {
+TurnGate::Turn TurnGate::enter() {
+  std::unique_lock lock(mutex_);
+  const std::uint64_t mine = entered_++;
+  next_.wait(lock, [&] { return mine < left_ + at_once_; });
+  return Turn(*this);
+}
+
+void TurnGate::leave() {
+  {
+    const std::lock_guard lock(mutex_);
+    ++left_;
+  }
+  next_.notify_all();
+}
+
+Library::Library(LibrarySettings settings)
+    : settings_(std::move(settings)), searches_(std::max(2u, std::thread::hardware_concurrency())) {
   try {
     search::SearchIndex check(settings_.database);
   } catch (const std::runtime_error& failure) {
@@ -421,11 +448,13 @@ Response Library::search_response(const Parameters& parameters) const {
   if (const auto* fault = std::get_if<search::QueryError>(&question))
     return html(400, search_page(*form, nullptr, search::describe(*fault, form->query)));
   const std::vector<corpus::Target> within = *targets_of(form->within);
+  const TurnGate::Turn turn = searches_.enter();
   search::SearchIndex index(settings_.database);
   const search::Question& asked = std::get<search::Question>(question);
   search::SearchIndex::HitPage page =
       index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
-  SearchResults results{std::move(page.hits), page.more, index.counts(asked, form->exact, within).works};
+  search::WorkCounts counts = counts_of(index, asked, form->exact, within);
+  SearchResults results{std::move(page.hits), page.more, std::move(counts.works), counts.more};
   return html(200, search_page(*form, &results, {}));
 }
 
@@ -444,16 +473,18 @@ Response Library::api_response(std::string_view name, const Parameters& paramete
     if (const auto* fault = std::get_if<search::QueryError>(&question))
       return json(400, {{"error", fault->message}, {"offset", characters_before(form->query, fault->offset)}});
     const std::vector<corpus::Target> within = *targets_of(form->within);
+    const TurnGate::Turn turn = searches_.enter();
     search::SearchIndex index(settings_.database);
     const search::Question& asked = std::get<search::Question>(question);
     if (name == "count") {
       Json works = Json::array();
       std::uint64_t total = 0;
-      for (const search::WorkCount& count : index.counts(asked, form->exact, within).works) {
+      const search::WorkCounts counts = counts_of(index, asked, form->exact, within);
+      for (const search::WorkCount& count : counts.works) {
         works.push_back(count_json(count));
         total += count.hits;
       }
-      return json(200, {{"works", works}, {"total", total}});
+      return json(200, {{"works", works}, {"total", total}, {"more", counts.more}});
     }
     const search::SearchIndex::HitPage page =
         index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -46,6 +49,36 @@ struct LibraryUnavailable : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Lets a few searches run at once, in the order they came: the others wait
+// their turn rather than share the processors with hundreds, which would
+// make every one of them slow.
+class TurnGate {
+ public:
+  explicit TurnGate(std::size_t at_once) : at_once_(at_once) {}
+
+  class Turn {
+   public:
+    explicit Turn(TurnGate& gate) : gate_(gate) {}
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    ~Turn() { gate_.leave(); }
+
+   private:
+    TurnGate& gate_;
+  };
+  // Waits for the caller's turn; it lasts as long as the Turn.
+  [[nodiscard]] Turn enter();
+
+ private:
+  void leave();
+
+  std::mutex mutex_;
+  std::condition_variable next_;
+  std::uint64_t entered_ = 0;  // turns given out, in order
+  std::uint64_t left_ = 0;     // turns over
+  const std::size_t at_once_;
+};
+
 class Library {
  public:
   // Checks the index once, so that a server that starts can answer.
@@ -64,6 +97,7 @@ class Library {
 
   LibrarySettings settings_;
   std::string font_;  // the font's bytes
+  mutable TurnGate searches_;
 };
 
 }  // namespace scrivel::serve

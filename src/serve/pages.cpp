@@ -103,9 +103,11 @@ std::string results_section(const SearchForm& form, const SearchResults& results
   std::uint64_t total = 0;
   for (const search::WorkCount& count : results.counts) total += count.hits;
   const std::size_t first = (form.page - 1) * hits_per_page + 1;
-  std::string section = "<p class=\"summary\" role=\"status\">" + std::to_string(total) +
+  std::string section = "<p class=\"summary\" role=\"status\">" +
+                        std::string(results.more_than_counted ? "More than " : "") + std::to_string(total) +
                         (total == 1 ? " hit" : " hits") + " in " + std::to_string(results.counts.size()) +
                         (results.counts.size() == 1 ? " work" : " works");
+  if (results.more_than_counted) section += " (the first " + std::to_string(total) + " counted)";
   if (!results.hits.empty())
     section += "; " + std::to_string(first) + " to " + std::to_string(first + results.hits.size() - 1) + " below";
   section += ".</p>\n";

@@ -62,6 +62,7 @@ struct SearchResults {
   std::vector<search::Hit> hits;
   bool more = false;
   std::vector<search::WorkCount> counts;
+  bool more_than_counted = false;  // the counts are of the first hits only
 };
 constexpr std::size_t hits_per_page = 50;
 
