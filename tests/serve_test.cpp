@@ -313,6 +313,7 @@ TEST_F(WebLibrary, AServerRefusesWhatItCannotAnswerAndServesTheOthers) {
   EXPECT_EQ(status_line(page), "HTTP/1.1 200 OK");
   EXPECT_NE(page.find("Content-Security-Policy: default-src 'self'"), std::string::npos);
   EXPECT_EQ(page.find("Content-Encoding"), std::string::npos);
+  EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8"), std::string::npos);
   EXPECT_NE(page.find("μῆνιν ἄειδε θεὰ"), std::string::npos);
   EXPECT_NE(page.find("</html>"), std::string::npos);
   EXPECT_EQ(server.stop(), 0);

@@ -125,4 +125,9 @@ const std::string_view script = R"js('use strict';
 })();
 )js";
 
+// A sigma on the page's colour: the tab's icon.
+const std::string_view icon =
+    R"svg(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 32 32"><rect width="32" height="32" rx="6" fill="#0b5394"/><text x="16" y="24" font-size="22" text-anchor="middle" fill="#fdfcf8" font-family="serif">&#963;</text></svg>
+)svg";
+
 }  // namespace scrivel::serve

@@ -388,6 +388,7 @@ Response Library::respond(std::string_view path, const Parameters& parameters) c
     }
     if (path == "/search") return search_response(parameters);
     if (path.starts_with("/static/")) return asset(path.substr(8));
+    if (path == "/favicon.ico") return asset("icon.svg");  // where browsers look for it unasked
     if (api) return api_response(path.substr(5), parameters);
     if (!path.starts_with('/')) return html_message(404, "Not found", "There is no such page in the library.");
     return page(path.substr(1));
@@ -512,6 +513,8 @@ Response Library::asset(std::string_view name) const {
     response = response_of(200, "text/css; charset=utf-8", std::string(style_sheet));
   } else if (name == "scrivel.js") {
     response = response_of(200, "text/javascript; charset=utf-8", std::string(script));
+  } else if (name == "icon.svg") {
+    response = response_of(200, "image/svg+xml", std::string(icon));
   } else if (name == "greek.ttf" && !font_.empty()) {
     response = response_of(200, "font/ttf", font_);
   } else {

@@ -18,6 +18,7 @@ std::string frame_start(std::string_view title, std::string_view query = {}) {
   page += escaped(title);
   page +=
       " · scrivel</title>\n"
+      "<link rel=\"icon\" href=\"/static/icon.svg\">\n"
       "<link rel=\"stylesheet\" href=\"/static/scrivel.css\">\n"
       "<script src=\"/static/scrivel.js\" defer></script>\n"
       "</head>\n"
@@ -246,8 +247,8 @@ std::string search_page(const SearchForm& form, const SearchResults* results, st
       "<h1>Search</h1>\n"
       "<form class=\"search\" action=\"/search\" role=\"search\">\n"
       "<p><label for=\"query\">Words</label>\n"
-      "<input id=\"query\" name=\"q\" type=\"search\" autofocus value=\"" +
-      escaped(form.query) +
+      "<input id=\"query\" name=\"q\" type=\"search\"" + std::string(form.query.empty() ? " autofocus" : "") +
+      " value=\"" + escaped(form.query) +
       "\" placeholder=\"λόγος, lo/gos, &quot;μῆνιν ἄειδε&quot;, log*\"></p>\n"
       "<p><label><input name=\"exact\" type=\"checkbox\" value=\"1\"" +
       std::string(form.exact ? " checked" : "") +

@@ -67,6 +67,9 @@ void configure(httplib::Server& server, const Library& library) {
   server.set_keep_alive_timeout(keep_alive_seconds);
   server.set_keep_alive_max_count(requests_per_connection);
   server.set_payload_max_length(max_request_body);
+  // A page's last piece goes out at once, not after the client's
+  // acknowledgement of the one before.
+  server.set_tcp_nodelay(true);
   // The pages go out as they are: compressing them costs more than
   // sending them, above all Brotli's, which takes minutes over the
   // longest works. The request is the server's own, not yet answered.
@@ -82,8 +85,9 @@ void configure(httplib::Server& server, const Library& library) {
       response.set_content(std::move(answer.body), answer.content_type.c_str());
       return;
     }
+    const std::string content_type = answer.content_type;
     response.set_chunked_content_provider(
-        answer.content_type, [answer = std::move(answer)](std::size_t, httplib::DataSink& sink) {
+        content_type, [answer = std::move(answer)](std::size_t, httplib::DataSink& sink) {
           const PieceWriter write = [&sink](std::string_view piece) { return sink.write(piece.data(), piece.size()); };
           if (write(answer.body)) answer.rest(write);
           sink.done();

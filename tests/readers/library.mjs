@@ -190,12 +190,8 @@ context.on('response', (response) => {
 });
 context.on('page', (page) => {
   page.on('pageerror', (error) => errors.push(`${page.url()}: ${error.message}`));
-  // Chromium asks every site for /favicon.ico, which the library does not
-  // have: that 404 is the browser's own request, not one of a page.
   page.on('console', (message) => {
-    if (message.type() === 'error' && !message.location().url.endsWith('/favicon.ico')) {
-      errors.push(`${page.url()}: ${message.text()}`);
-    }
+    if (message.type() === 'error') errors.push(`${page.url()}: ${message.text()}`);
   });
 });
 
