@@ -128,11 +128,16 @@ def wait_until_answering(server, port):
 
 
 def resident_kib(pid):
+    """The server's resident memory, and of it what is its own (RssAnon):
+    the rest is pages of the index file that SQLite maps, which the system
+    takes back as it needs."""
+    fields = {}
     with open(f"/proc/{pid}/status") as status:
         for line in status:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
+            name, _, value = line.partition(":")
+            if name in ("VmRSS", "RssAnon"):
+                fields[name] = int(value.split()[0])
+    return fields.get("VmRSS", 0), fields.get("RssAnon", 0)
 
 
 def processor_seconds(pid):
@@ -252,15 +257,20 @@ def report(load, elapsed, clients):
 
 
 def report_memory(samples):
-    """The server's resident memory during the load, and whether it stayed flat:
-    the mean of the last 10 samples within 10% of that of the first 10."""
-    mib = [kib / 1024 for kib in samples]
-    first, last = statistics.mean(mib[:10]), statistics.mean(mib[-10:])
-    flat = last <= first * 1.1
-    print(f"server memory (VmRSS, every second): {mib[0]:.0f} MiB at the start of the load, peak {max(mib):.0f} MiB, "
-          f"{mib[-1]:.0f} MiB at the end; mean of the last 10 s {last:.0f} MiB against {first:.0f} MiB "
-          f"in the first 10 s: {'flat' if flat else 'GROWING'}")
-    print("samples (MiB): " + " ".join(f"{m:.0f}" for m in mib))
+    """The server's resident memory during the load, and whether it stayed
+    flat: after the first 5 s, in which the clients connect, the mean of the
+    second half within 10% of the first half's, for its own memory."""
+    rss = [total / 1024 for total, _ in samples]
+    own = [anonymous / 1024 for _, anonymous in samples]
+    steady = own[5:] if len(own) > 10 else own
+    half = len(steady) // 2
+    first, second = statistics.mean(steady[:half]), statistics.mean(steady[half:])
+    flat = second <= first * 1.1
+    print(f"server memory, every second: resident (VmRSS) {rss[0]:.0f} MiB at the start, peak {max(rss):.0f} MiB, "
+          f"{rss[-1]:.0f} MiB at the end; its own (RssAnon) {own[0]:.0f} MiB at the start, peak {max(own):.0f} MiB, "
+          f"{own[-1]:.0f} MiB at the end, mean {first:.0f} MiB in the first half of the load after 5 s and "
+          f"{second:.0f} MiB in the second: {'flat' if flat else 'GROWING'}")
+    print("RssAnon samples (MiB): " + " ".join(f"{m:.0f}" for m in own))
     return flat
 
 

@@ -599,6 +599,9 @@ struct SearchIndex::Open {
   std::filesystem::path path;
   Database db;
   IndexReader reader;
+  std::optional<std::size_t> misses_allowed;
+  std::size_t misses = 0;
+  bool cut_short = false;
 };
 
 struct HitCursor::State {
@@ -618,7 +621,14 @@ struct HitCursor::State {
       if (id == no_line || (!read && !exact)) return id;
       row = index.reader.row_of(id);
       RowMatcher matcher(row, exact);
-      if (!matcher.matches(question) && exact) continue;
+      if (!matcher.matches(question) && exact) {
+        if (index.misses_allowed && ++index.misses > *index.misses_allowed) {
+          index.cut_short = true;
+          from = no_line;
+          return no_line;
+        }
+        continue;
+      }
       marks = matcher.marks();
       return id;
     }
@@ -672,6 +682,9 @@ SearchIndex::SearchIndex(const std::filesystem::path& database)
     : open_(reading(database, [&] { return std::make_unique<Open>(database); })) {}
 
 SearchIndex::~SearchIndex() = default;
+
+void SearchIndex::limit_misses(std::size_t lines) { open_->misses_allowed = lines; }
+bool SearchIndex::cut_short() const { return open_->cut_short; }
 
 HitCursor SearchIndex::find(const Question& question, bool exact, const std::vector<corpus::Target>& within) {
   return reading(open_->path, [&] {

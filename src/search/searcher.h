@@ -135,6 +135,13 @@ class SearchIndex {
   WorkCounts counts(const Question& question, bool exact, const std::vector<corpus::Target>& within,
                     std::optional<std::size_t> limit = std::nullopt);
 
+  // An exact search reads again each line that the full-text index matches
+  // without the accents. After `lines` such lines that do not match, every
+  // search of this index stops as though no more hits followed, and
+  // cut_short() says so: a server's bound on what one request may read.
+  void limit_misses(std::size_t lines);
+  bool cut_short() const;
+
  private:
   friend class HitCursor;
   struct Open;

@@ -43,6 +43,9 @@ constexpr std::size_t max_passage = 256;
 // phrase), the counts per work are of the first hits only: counting a
 // frequent word's hundreds of thousands would hold a turn for seconds.
 constexpr std::size_t counted_hits = 10000;
+// An exact search of a frequent word's rare form reads again every line
+// with the word: a request stops after this many that do not match.
+constexpr std::size_t lines_missed = 20000;
 
 Response response_of(int status, std::string_view type, std::string body) {
   Response response;
@@ -451,11 +454,12 @@ Response Library::search_response(const Parameters& parameters) const {
   const std::vector<corpus::Target> within = *targets_of(form->within);
   const TurnGate::Turn turn = searches_.enter();
   search::SearchIndex index(settings_.database);
+  index.limit_misses(lines_missed);
   const search::Question& asked = std::get<search::Question>(question);
   search::SearchIndex::HitPage page =
       index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
   search::WorkCounts counts = counts_of(index, asked, form->exact, within);
-  SearchResults results{std::move(page.hits), page.more, std::move(counts.works), counts.more};
+  SearchResults results{std::move(page.hits), page.more, std::move(counts.works), counts.more, index.cut_short()};
   return html(200, search_page(*form, &results, {}));
 }
 
@@ -476,6 +480,7 @@ Response Library::api_response(std::string_view name, const Parameters& paramete
     const std::vector<corpus::Target> within = *targets_of(form->within);
     const TurnGate::Turn turn = searches_.enter();
     search::SearchIndex index(settings_.database);
+    index.limit_misses(lines_missed);
     const search::Question& asked = std::get<search::Question>(question);
     if (name == "count") {
       Json works = Json::array();
@@ -485,14 +490,14 @@ Response Library::api_response(std::string_view name, const Parameters& paramete
         works.push_back(count_json(count));
         total += count.hits;
       }
-      return json(200, {{"works", works}, {"total", total}, {"more", counts.more}});
+      return json(200, {{"works", works}, {"total", total}, {"more", counts.more}, {"cut_short", index.cut_short()}});
     }
     const search::SearchIndex::HitPage page =
         index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
     Json hits = Json::array();
     for (const search::Hit& hit : page.hits) hits.push_back(hit_json(hit));
     return json(200, {{"query", form->query}, {"exact", form->exact}, {"within", form->within},
-                      {"page", form->page}, {"hits", hits}, {"more", page.more}});
+                      {"page", form->page}, {"hits", hits}, {"more", page.more}, {"cut_short", index.cut_short()}});
   }
   if (const std::optional<int> author = author_named(name)) {
     const std::optional<AuthorEntry> entry = author_in(db, *author);

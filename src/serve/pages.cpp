@@ -112,6 +112,11 @@ std::string results_section(const SearchForm& form, const SearchResults& results
   if (!results.hits.empty())
     section += "; " + std::to_string(first) + " to " + std::to_string(first + results.hits.size() - 1) + " below";
   section += ".</p>\n";
+  if (results.cut_short)
+    section +=
+        "<p class=\"error\" role=\"alert\">The search stopped early: the words are so frequent that reading "
+        "every line to compare their accents would take too long. These are the hits of the lines read; keep to "
+        "some authors or works (Within) to see them all.</p>\n";
   if (!results.counts.empty()) section += counts_table(form, results.counts);
   section += "<ol class=\"hits\" start=\"" + std::to_string(first) + "\">\n";
   for (const search::Hit& hit : results.hits) {

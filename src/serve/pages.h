@@ -63,6 +63,7 @@ struct SearchResults {
   bool more = false;
   std::vector<search::WorkCount> counts;
   bool more_than_counted = false;  // the counts are of the first hits only
+  bool cut_short = false;          // an exact search stopped before reading every line it might match
 };
 constexpr std::size_t hits_per_page = 50;
 
