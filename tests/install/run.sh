@@ -11,7 +11,8 @@ rm -rf "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 for file in bin/scrivel bin/scrivel-corpus share/man/man1/scrivel.1 share/man/man1/scrivel-corpus.1 \
             share/doc/scrivel/README.md share/doc/scrivel/LICENSE share/doc/scrivel/ATTRIBUTION \
-            share/doc/scrivel/docs/sample-iliad.png share/doc/scrivel/sample/tlg0012.txt \
+            share/doc/scrivel/docs/sample-iliad.png share/doc/scrivel/docs/library-work.png \
+            share/doc/scrivel/docs/library-search.png share/doc/scrivel/sample/tlg0012.txt \
             share/doc/scrivel/sample/tlg0012.idt share/doc/scrivel/sample/authtab.dir; do
   [ -f "$work/prefix/$file" ] || { echo "not installed: $file"; exit 1; }
 done
