@@ -166,6 +166,51 @@ TEST_F(WebLibrary, RefusesToStartWithoutAnIndex) {
     EXPECT_THROW(Library({database, [](int) { return sample_file(); }, {}}), serve::LibraryUnavailable) << database;
 }
 
+// Requests answered on many threads at once are answered as each alone.
+TEST_F(WebLibrary, AnswersManyAtOnceAsEachAlone) {
+  const Library served = library();
+  const std::vector<std::pair<std::string, serve::Parameters>> asked = {
+      {"/", {}},
+      {std::string(iliad) + ":1.5", {}},
+      {"/urn:cts:greekLit:tlg0012.tlg002", {}},
+      {"/search", {{"q", "mh=nin"}}},
+      {"/search", {{"q", "qea/"}, {"exact", "1"}}},
+      {"/api/count", {{"q", "\"mh=nin a)/eide\""}}},
+      {"/api/urn:cts:greekLit:tlg0012.tlg002:1", {}},
+  };
+  std::vector<std::string> alone;
+  for (const auto& [path, parameters] : asked) alone.push_back(get(served, path, parameters).body);
+  std::atomic<int> differing{0};
+  std::vector<std::thread> threads;
+  for (int thread = 0; thread < 8; ++thread)
+    threads.emplace_back([&] {
+      for (int round = 0; round < 3; ++round)
+        for (std::size_t i = 0; i < asked.size(); ++i)
+          if (get(served, asked[i].first, asked[i].second).body != alone[i]) ++differing;
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(differing.load(), 0);
+}
+
+TEST(TurnGate, LetsNoMoreInAtOnceThanItHasTurns) {
+  serve::TurnGate gate(2);
+  std::atomic<int> inside{0}, most{0};
+  std::vector<std::thread> threads;
+  for (int thread = 0; thread < 12; ++thread)
+    threads.emplace_back([&] {
+      for (int round = 0; round < 5; ++round) {
+        const serve::TurnGate::Turn turn = gate.enter();
+        const int now = ++inside;
+        for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        --inside;
+      }
+    });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(most.load(), 2);
+}
+
 // A free port of the loopback, for a server to take next.
 int free_port() {
   const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
