@@ -155,17 +155,25 @@ std::vector<WorkEntry> works_in(Database& db, int author, std::optional<int> onl
   return works;
 }
 
-// The passage itself, or the first line within it (1 for book 1): the
-// line to open at; nothing where the work has no such passage.
-std::optional<std::string> line_of_passage(Database& db, const WorkAddress& address) {
-  Statement row = db.prepare(
-      "SELECT passage FROM lines WHERE id >= ? AND id < ? AND (passage = ?3 OR substr(passage, 1, length(?3) + 1) "
-      "= ?3 || '.') ORDER BY id LIMIT 1");
-  row.bind(1, search::first_id_of_work(address.author, address.work))
+// The lines of a work, in order, that the address's passage holds: the
+// passage itself and those within it (1.5 within book 1), or all where it
+// names none. Their passage, citation and text.
+Statement lines_of(Database& db, const WorkAddress& address) {
+  Statement rows = db.prepare(
+      "SELECT passage, citation, text FROM lines WHERE id >= ? AND id < ? AND (?3 = '' OR passage = ?3 OR "
+      "substr(passage, 1, length(?3) + 1) = ?3 || '.') ORDER BY id");
+  rows.bind(1, search::first_id_of_work(address.author, address.work))
       .bind(2, search::first_id_of_work(address.author, address.work + 1))
       .bind(3, address.passage);
-  if (!row.step()) return std::nullopt;
-  return std::string(row.text(0));
+  return rows;
+}
+
+// The first line of the passage: the line to open at; nothing where the
+// work has no such passage.
+std::optional<std::string> line_of_passage(Database& db, const WorkAddress& address) {
+  Statement rows = lines_of(db, address);
+  if (!rows.step()) return std::nullopt;
+  return std::string(rows.text(0));
 }
 
 Json author_json(const AuthorEntry& author) {
@@ -304,12 +312,7 @@ Response api_work(Database& db, const WorkAddress& address) {
   const std::vector<WorkEntry> works = works_in(db, address.author, address.work);
   const std::string urn = work_urn(address.author, address.work);
   if (!author || works.empty()) return json_message(404, urn + " is not in the index");
-  Statement rows = db.prepare(
-      "SELECT passage, citation, text FROM lines WHERE id >= ? AND id < ? AND (?3 = '' OR passage = ?3 OR "
-      "substr(passage, 1, length(?3) + 1) = ?3 || '.') ORDER BY id");
-  rows.bind(1, search::first_id_of_work(address.author, address.work))
-      .bind(2, search::first_id_of_work(address.author, address.work + 1))
-      .bind(3, address.passage);
+  Statement rows = lines_of(db, address);
   Json lines = Json::array();
   while (rows.step()) {
     const std::string_view passage = rows.text(0);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "output/xml.h"
+
 namespace scrivel::serve {
 namespace {
 
@@ -15,7 +17,7 @@ std::string frame_start(std::string_view title, std::string_view query = {}) {
       "<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
       "<title>";
-  page += escaped(title);
+  page += xml_escaped(title);
   page +=
       " · scrivel</title>\n"
       "<link rel=\"icon\" href=\"/static/icon.svg\">\n"
@@ -28,7 +30,7 @@ std::string frame_start(std::string_view title, std::string_view query = {}) {
       "<a class=\"home\" href=\"/\">scrivel</a>\n"
       "<form class=\"quick\" action=\"/search\" role=\"search\">\n"
       "<input name=\"q\" type=\"search\" aria-label=\"Search the corpus\" placeholder=\"Search: λόγος or lo/gos\" value=\"";
-  page += escaped(query);
+  page += xml_escaped(query);
   page +=
       "\">\n"
       "<button>Search</button>\n"
@@ -45,7 +47,7 @@ std::string framed(std::string_view title, std::string_view body, std::string_vi
 }
 
 std::string link(std::string_view href, std::string_view text) {
-  return "<a href=\"" + escaped(href) + "\">" + escaped(text) + "</a>";
+  return "<a href=\"" + xml_escaped(href) + "\">" + xml_escaped(text) + "</a>";
 }
 
 std::string author_name(const AuthorEntry& author) {
@@ -56,7 +58,7 @@ std::string work_address(const WorkEntry& work) { return "/" + work.urn; }
 
 std::string breadcrumbs(const AuthorEntry& author, std::string_view last) {
   return "<nav class=\"crumbs\" aria-label=\"Where you are\">" + link("/", "Authors") + " › " +
-         link("/" + author_code(author.author), author_name(author)) + (last.empty() ? "" : " › " + escaped(last)) +
+         link("/" + author_code(author.author), author_name(author)) + (last.empty() ? "" : " › " + xml_escaped(last)) +
          "</nav>\n";
 }
 
@@ -64,19 +66,19 @@ std::string breadcrumbs(const AuthorEntry& author, std::string_view last) {
 std::string search_within(std::string_view within, std::string_view what) {
   return "<form class=\"within\" action=\"/search\" role=\"search\">\n"
          "<input type=\"hidden\" name=\"within\" value=\"" +
-         escaped(within) + "\">\n<input name=\"q\" type=\"search\" aria-label=\"Search " + escaped(what) +
-         "\" placeholder=\"Search " + escaped(what) + "\">\n<button>Search</button>\n</form>\n";
+         xml_escaped(within) + "\">\n<input name=\"q\" type=\"search\" aria-label=\"Search " + xml_escaped(what) +
+         "\" placeholder=\"Search " + xml_escaped(what) + "\">\n<button>Search</button>\n</form>\n";
 }
 
 std::string hit_line(const search::Hit& hit) {
   std::string line;
   std::size_t written = 0;
   for (const auto& [begin, end] : hit.marks) {
-    line += escaped(std::string_view(hit.text).substr(written, begin - written));
-    line += "<mark>" + escaped(std::string_view(hit.text).substr(begin, end - begin)) + "</mark>";
+    line += xml_escaped(std::string_view(hit.text).substr(written, begin - written));
+    line += "<mark>" + xml_escaped(std::string_view(hit.text).substr(begin, end - begin)) + "</mark>";
     written = end;
   }
-  return line + escaped(std::string_view(hit.text).substr(written));
+  return line + xml_escaped(std::string_view(hit.text).substr(written));
 }
 
 std::string search_address(const SearchForm& form, std::size_t page) {
@@ -120,38 +122,22 @@ std::string results_section(const SearchForm& form, const SearchResults& results
   if (!results.counts.empty()) section += counts_table(form, results.counts);
   section += "<ol class=\"hits\" start=\"" + std::to_string(first) + "\">\n";
   for (const search::Hit& hit : results.hits) {
-    section += "<li><a href=\"/" + escaped(hit.urn) + "\">" + escaped(hit.label) +
-               (hit.citation.empty() ? "" : " " + escaped(hit.citation)) + "</a> <span class=\"line\">" +
+    section += "<li><a href=\"/" + xml_escaped(hit.urn) + "\">" + xml_escaped(hit.label) +
+               (hit.citation.empty() ? "" : " " + xml_escaped(hit.citation)) + "</a> <span class=\"line\">" +
                hit_line(hit) + "</span></li>\n";
   }
   section += "</ol>\n";
   if (form.page > 1 || results.more) {
     section += "<nav class=\"pages\" aria-label=\"Pages of hits\">";
-    if (form.page > 1) section += "<a rel=\"prev\" href=\"" + escaped(search_address(form, form.page - 1)) + "\">← Previous</a> ";
+    if (form.page > 1) section += "<a rel=\"prev\" href=\"" + xml_escaped(search_address(form, form.page - 1)) + "\">← Previous</a> ";
     section += "<span>Page " + std::to_string(form.page) + "</span>";
-    if (results.more) section += " <a rel=\"next\" href=\"" + escaped(search_address(form, form.page + 1)) + "\">Next →</a>";
+    if (results.more) section += " <a rel=\"next\" href=\"" + xml_escaped(search_address(form, form.page + 1)) + "\">Next →</a>";
     section += "</nav>\n";
   }
   return section;
 }
 
 }  // namespace
-
-std::string escaped(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char ch : text) {
-    switch (ch) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += ch;
-    }
-  }
-  return out;
-}
 
 std::string query_escaped(std::string_view text) {
   static constexpr char hex[] = "0123456789ABCDEF";
@@ -201,10 +187,10 @@ std::string authors_page(const std::vector<AuthorEntry>& authors) {
       "<table id=\"authors\">\n<thead><tr><th>Number</th><th>Name</th><th>Works</th></tr></thead>\n<tbody>\n";
   for (const AuthorEntry& author : authors) {
     const std::string code = author_code(author.author);
-    body += "<tr data-filter=\"" + escaped(code + " " + std::to_string(author.author) + " " + author.name + " " +
+    body += "<tr data-filter=\"" + xml_escaped(code + " " + std::to_string(author.author) + " " + author.name + " " +
                                            author.synonyms) +
             "\"><td>" + link("/" + code, code) + "</td><td>" + link("/" + code, author_name(author));
-    if (!author.synonyms.empty()) body += "<div class=\"synonyms\">" + escaped(author.synonyms) + "</div>";
+    if (!author.synonyms.empty()) body += "<div class=\"synonyms\">" + xml_escaped(author.synonyms) + "</div>";
     body += "</td><td>" + std::to_string(author.works) + "</td></tr>\n";
   }
   body += "</tbody>\n</table>\n";
@@ -213,16 +199,16 @@ std::string authors_page(const std::vector<AuthorEntry>& authors) {
 
 std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& works) {
   const std::string code = author_code(author.author);
-  std::string body = breadcrumbs(author, {}) + "<h1>" + escaped(author_name(author)) + " <span class=\"code\">" +
+  std::string body = breadcrumbs(author, {}) + "<h1>" + xml_escaped(author_name(author)) + " <span class=\"code\">" +
                      code + "</span></h1>\n";
-  if (!author.synonyms.empty()) body += "<p class=\"synonyms\">" + escaped(author.synonyms) + "</p>\n";
+  if (!author.synonyms.empty()) body += "<p class=\"synonyms\">" + xml_escaped(author.synonyms) + "</p>\n";
   body += search_within(std::to_string(author.author), author_name(author));
   body +=
       "<table class=\"works\">\n<thead><tr><th>Work</th><th>Abbreviation</th><th>Title</th><th>Citation</th>"
       "<th>Lines</th></tr></thead>\n<tbody>\n";
   for (const WorkEntry& work : works) {
-    body += "<tr><td>" + link(work_address(work), work_code(work.work)) + "</td><td>" + escaped(work.abbreviation) +
-            "</td><td>" + link(work_address(work), work_label(work)) + "</td><td>" + escaped(work.levels) +
+    body += "<tr><td>" + link(work_address(work), work_code(work.work)) + "</td><td>" + xml_escaped(work.abbreviation) +
+            "</td><td>" + link(work_address(work), work_label(work)) + "</td><td>" + xml_escaped(work.levels) +
             "</td><td>" + std::to_string(work.lines) + "</td></tr>\n";
   }
   body += "</tbody>\n</table>\n";
@@ -232,19 +218,19 @@ std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& 
 std::string work_page_start(const AuthorEntry& author, const WorkEntry& work, std::string_view passage) {
   std::string title = author_name(author) + ", " + work_label(work);
   if (!passage.empty()) title += " " + std::string(passage);
-  std::string page = frame_start(title) + breadcrumbs(author, work_label(work)) + "<h1>" + escaped(work_label(work)) +
-                     "</h1>\n<p class=\"about\"><span class=\"urn\">" + escaped(work.urn) + "</span>";
-  if (!work.levels.empty()) page += " · " + escaped(work.levels);
+  std::string page = frame_start(title) + breadcrumbs(author, work_label(work)) + "<h1>" + xml_escaped(work_label(work)) +
+                     "</h1>\n<p class=\"about\"><span class=\"urn\">" + xml_escaped(work.urn) + "</span>";
+  if (!work.levels.empty()) page += " · " + xml_escaped(work.levels);
   page += "</p>\n" + search_within(std::to_string(work.author) + ":" + std::to_string(work.work), work_label(work));
   page += "<div class=\"text\" id=\"text\" lang=\"grc\"";
-  if (!passage.empty()) page += " data-passage=\"" + escaped(passage) + "\"";
+  if (!passage.empty()) page += " data-passage=\"" + xml_escaped(passage) + "\"";
   return page + ">";
 }
 
 std::string work_page_end() { return "</div>\n" + std::string(frame_end); }
 
 std::string text_cut_short(std::string_view why) {
-  return "<p class=\"error\" role=\"alert\">The work could not be read to its end: " + escaped(why) + "</p>";
+  return "<p class=\"error\" role=\"alert\">The work could not be read to its end: " + xml_escaped(why) + "</p>";
 }
 
 std::string search_page(const SearchForm& form, const SearchResults* results, std::string_view error) {
@@ -253,18 +239,18 @@ std::string search_page(const SearchForm& form, const SearchResults* results, st
       "<form class=\"search\" action=\"/search\" role=\"search\">\n"
       "<p><label for=\"query\">Words</label>\n"
       "<input id=\"query\" name=\"q\" type=\"search\"" + std::string(form.query.empty() ? " autofocus" : "") +
-      " value=\"" + escaped(form.query) +
+      " value=\"" + xml_escaped(form.query) +
       "\" placeholder=\"λόγος, lo/gos, &quot;μῆνιν ἄειδε&quot;, log*\"></p>\n"
       "<p><label><input name=\"exact\" type=\"checkbox\" value=\"1\"" +
       std::string(form.exact ? " checked" : "") +
       "> Accents and breathings as typed</label></p>\n"
       "<p><label for=\"within\">Within</label>\n"
       "<input id=\"within\" name=\"within\" value=\"" +
-      escaped(form.within) +
+      xml_escaped(form.within) +
       "\" placeholder=\"authors and works: 12, 59:3\"></p>\n"
       "<p><button>Search</button></p>\n"
       "</form>\n";
-  if (!error.empty()) body += "<pre class=\"error\" role=\"alert\">" + escaped(error) + "</pre>\n";
+  if (!error.empty()) body += "<pre class=\"error\" role=\"alert\">" + xml_escaped(error) + "</pre>\n";
   if (results) body += results_section(form, *results);
   if (!results && error.empty())
     body +=
@@ -276,7 +262,7 @@ std::string search_page(const SearchForm& form, const SearchResults* results, st
 }
 
 std::string message_page(std::string_view title, std::string_view message) {
-  return framed(title, "<h1>" + escaped(title) + "</h1>\n<p>" + escaped(message) + "</p>\n<p>" +
+  return framed(title, "<h1>" + xml_escaped(title) + "</h1>\n<p>" + xml_escaped(message) + "</p>\n<p>" +
                            link("/", "The authors") + "</p>\n");
 }
 

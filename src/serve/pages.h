@@ -9,12 +9,10 @@
 #include "search/searcher.h"
 
 // The web library's pages, as HTML: every value from the index and the
-// tables is escaped where it is written, so that a title holding markup
-// shows as text.
+// tables is escaped where it is written (as XML escapes it, every attribute
+// in double quotes), so that a title holding markup shows as text.
 namespace scrivel::serve {
 
-// Text escaped for HTML, in an element or in a quoted attribute.
-std::string escaped(std::string_view text);
 // Text escaped for a URL's query, as a form sends it.
 std::string query_escaped(std::string_view text);
 
