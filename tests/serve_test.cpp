@@ -69,6 +69,8 @@ TEST_F(WebLibrary, AnswersEachAddressWithItsPage) {
       {"/urn:cts:greekLit:tlg0012.tlg009", {}, 404, "is not in the index"},
       {"/tlg0013", {}, 404, "tlg0013 is not in the index"},
       {"/tlg12", {}, 404, "There is no page"},
+      {"/tlg-012", {}, 404, "There is no page"},
+      {"/urn:cts:greekLit:tlg0012.tlg-01", {}, 404, "There is no page"},
       {"/search", {{"q", "mh=nin"}}, 200, "<mark>μῆνιν</mark>"},
       {"/search", {{"q", "μηνιν"}, {"exact", "1"}}, 200, "0 hits in 0 works"},
       {"/search", {{"q", "\"unclosed"}}, 400, "class=\"error\""},

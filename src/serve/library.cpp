@@ -70,7 +70,7 @@ Response json_message(int status, std::string_view message) { return json(status
 // A whole decimal number of `digits` digits.
 std::optional<int> number_of(std::string_view text, std::size_t digits) {
   int value = 0;
-  if (text.size() != digits) return std::nullopt;
+  if (text.size() != digits || text.find_first_not_of("0123456789") != std::string_view::npos) return std::nullopt;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
   return value;
