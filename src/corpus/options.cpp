@@ -21,16 +21,6 @@ std::optional<int> number_in(std::string_view text, int max) {
   return value;
 }
 
-std::optional<Target> target_of(std::string_view text) {
-  const std::size_t colon = text.find(':');
-  const auto author = number_in(text.substr(0, colon), max_author);
-  if (!author) return std::nullopt;
-  Target target{*author, std::nullopt};
-  if (colon == std::string_view::npos) return target;
-  target.work = number_in(text.substr(colon + 1), max_work);
-  if (!target.work) return std::nullopt;
-  return target;
-}
 
 // The authors of --author A,B or the works of --work A:W,B:V, added to `within`.
 bool add_within(std::string_view list, bool works, std::vector<Target>& within, std::string& error) {
@@ -85,6 +75,17 @@ class ArgumentReader {
 };
 
 }  // namespace
+
+std::optional<Target> target_of(std::string_view text) {
+  const std::size_t colon = text.find(':');
+  const auto author = number_in(text.substr(0, colon), max_author);
+  if (!author) return std::nullopt;
+  Target target{*author, std::nullopt};
+  if (colon == std::string_view::npos) return target;
+  target.work = number_in(text.substr(colon + 1), max_work);
+  if (!target.work) return std::nullopt;
+  return target;
+}
 
 const char* const usage =
     "Usage: scrivel-corpus list    [--corpus DIR] [--json] [AUTHOR...]\n"

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "output/edition.h"
@@ -42,6 +43,9 @@ struct Options {
   std::string bind = "127.0.0.1";              // --bind ADDRESS: where serve listens
   int port = 8080;                             // --port N; 0: any free port
 };
+
+// An author (0 to 9999), or an author's work (0 to 999), as AUTHOR[:WORK].
+std::optional<Target> target_of(std::string_view text);
 
 // Reads the arguments after the program's name; nothing, after a message
 // in `error`, when they are no valid command line.

@@ -13,6 +13,7 @@
 #include "corpus/records.h"
 #include "search/query.h"
 #include "search/searcher.h"
+#include "search/utf8.h"
 
 namespace scrivel::search {
 namespace {
@@ -20,26 +21,13 @@ namespace {
 constexpr int index_status = 1;
 constexpr int query_status = 2;
 
-// Code points before a byte offset of UTF-8 text.
-std::size_t characters_before(std::string_view text, std::size_t offset) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset),
-                    [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 class HitWriter {
  public:
   HitWriter(const SearchRequest& request, std::ostream& out) : request_(request), out_(out) {}
 
   void write(const Hit& hit) {
     if (request_.json) {
-      nlohmann::ordered_json matches = nlohmann::ordered_json::array();
-      for (const auto& [begin, end] : hit.marks)
-        matches.push_back({characters_before(hit.text, begin), characters_before(hit.text, end)});
-      const nlohmann::ordered_json line = {{"urn", hit.urn},     {"author", hit.author},     {"name", hit.name},
-                                           {"work", hit.work},   {"title", hit.title},      {"citation", hit.citation},
-                                           {"text", hit.text},   {"matches", matches}};
-      corpus::write_json_line(out_, line);
+      corpus::write_json_line(out_, hit_json(hit));
       return;
     }
     out_ << hit.label << (hit.citation.empty() ? "" : " ") << hit.citation << '\t';
@@ -63,9 +51,7 @@ class HitWriter {
     for (const WorkCount& work : works) {
       total += work.hits;
       if (request_.json) {
-        const nlohmann::ordered_json count = {{"urn", work.urn},   {"author", work.author}, {"name", work.name},
-                                              {"work", work.work}, {"title", work.title},   {"hits", work.hits}};
-        corpus::write_json_line(out_, count);
+        corpus::write_json_line(out_, count_json(work));
       } else {
         out_ << work.label << '\t' << work.hits << '\n';
       }
@@ -108,6 +94,19 @@ void write_counts(SearchIndex& index, const SearchRequest& request, const Questi
 }
 
 }  // namespace
+
+nlohmann::ordered_json hit_json(const Hit& hit) {
+  nlohmann::ordered_json matches = nlohmann::ordered_json::array();
+  for (const auto& [begin, end] : hit.marks)
+    matches.push_back({characters_before(hit.text, begin), characters_before(hit.text, end)});
+  return {{"urn", hit.urn},     {"author", hit.author},     {"name", hit.name}, {"work", hit.work},
+          {"title", hit.title}, {"citation", hit.citation}, {"text", hit.text}, {"matches", matches}};
+}
+
+nlohmann::ordered_json count_json(const WorkCount& count) {
+  return {{"urn", count.urn},   {"author", count.author}, {"name", count.name},
+          {"work", count.work}, {"title", count.title},   {"hits", count.hits}};
+}
 
 int search(const SearchRequest& request, std::ostream& out, std::ostream& err) {
   const std::variant<Question, QueryError> parsed = parse_question(request.query);

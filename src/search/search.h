@@ -2,12 +2,14 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "corpus/options.h"
+#include "search/searcher.h"
 
 namespace scrivel::search {
 
@@ -29,5 +31,11 @@ struct SearchRequest {
 // where the index is missing, damaged or of another version, 2 for a query
 // that is no query, each with one line on `err`.
 int search(const SearchRequest& request, std::ostream& out, std::ostream& err);
+
+// A hit as a JSON object: urn, author, name, work, title, citation, text,
+// and matches, the start and end of each in characters of the text. And a
+// work's count: urn, author, name, work, title, hits.
+nlohmann::ordered_json hit_json(const Hit& hit);
+nlohmann::ordered_json count_json(const WorkCount& count);
 
 }  // namespace scrivel::search

@@ -28,4 +28,12 @@ inline CodePoint code_point_at(std::string_view text, std::size_t at) {
   return {value, length};
 }
 
+// Code points before a byte offset of UTF-8 text: where scripts count it.
+inline std::size_t characters_before(std::string_view text, std::size_t offset) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i)
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
+  return count;
+}
+
 }  // namespace scrivel::search

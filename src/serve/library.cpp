@@ -14,8 +14,10 @@
 #include "output/passage.h"
 #include "scrivel.h"
 #include "search/index.h"
+#include "search/search.h"
 #include "search/searcher.h"
 #include "search/sqlite.h"
+#include "search/utf8.h"
 #include "serve/assets.h"
 #include "serve/pages.h"
 
@@ -245,27 +247,13 @@ void write_reading_text(InputFile& author_file, const std::string& path, const W
 // "12, 59:3": the authors and works a search keeps to.
 std::optional<std::vector<corpus::Target>> targets_of(std::string_view text) {
   std::vector<corpus::Target> targets;
-  for (std::string part : split(text, ",")) {
+  for (const std::string& part : split(text, ",")) {
     const std::size_t first = part.find_first_not_of(' ');
     if (first == std::string::npos) continue;
-    part = part.substr(first, part.find_last_not_of(' ') - first + 1);
-    const std::size_t colon = part.find(':');
-    corpus::Target target;
-    const std::string_view author = std::string_view(part).substr(0, colon);
-    int value = 0;
-    auto [end, error] = std::from_chars(author.data(), author.data() + author.size(), value);
-    if (author.empty() || error != std::errc{} || end != author.data() + author.size() || value < 0 || value > 9999)
-      return std::nullopt;
-    target.author = value;
-    if (colon != std::string::npos) {
-      const std::string_view work = std::string_view(part).substr(colon + 1);
-      auto [work_end, work_error] = std::from_chars(work.data(), work.data() + work.size(), value);
-      if (work.empty() || work_error != std::errc{} || work_end != work.data() + work.size() || value < 0 ||
-          value > 999)
-        return std::nullopt;
-      target.work = value;
-    }
-    targets.push_back(target);
+    const std::optional<corpus::Target> target =
+        corpus::target_of(std::string_view(part).substr(first, part.find_last_not_of(' ') - first + 1));
+    if (!target) return std::nullopt;
+    targets.push_back(*target);
   }
   return targets;
 }
@@ -291,19 +279,13 @@ std::optional<SearchForm> search_form_of(const Parameters& parameters, std::stri
     }
     form.page = value;
   }
-  if (!targets_of(form.within)) {
+  std::optional<std::vector<corpus::Target>> targets = targets_of(form.within);
+  if (!targets) {
     error = "within takes authors and works, such as 12, 59:3; not '" + form.within + "'";
     return std::nullopt;
   }
+  form.targets = std::move(*targets);
   return form;
-}
-
-// Character offsets of a byte range of UTF-8 text, as scripts count.
-std::size_t characters_before(std::string_view text, std::size_t offset) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i)
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++count;
-  return count;
 }
 
 // A work's lines, or those of a passage of it, from the index.
@@ -325,19 +307,6 @@ Response api_work(Database& db, const WorkAddress& address) {
   result["name"] = author->name;
   result["lines"] = lines;
   return json(200, result);
-}
-
-Json hit_json(const search::Hit& hit) {
-  Json matches = Json::array();
-  for (const auto& [begin, end] : hit.marks)
-    matches.push_back({characters_before(hit.text, begin), characters_before(hit.text, end)});
-  return {{"urn", hit.urn},     {"author", hit.author}, {"name", hit.name},  {"work", hit.work},
-          {"title", hit.title}, {"citation", hit.citation}, {"text", hit.text}, {"matches", matches}};
-}
-
-Json count_json(const search::WorkCount& count) {
-  return {{"urn", count.urn},     {"author", count.author}, {"name", count.name},
-          {"work", count.work},   {"title", count.title},   {"hits", count.hits}};
 }
 
 search::WorkCounts counts_of(search::SearchIndex& index, const search::Question& question, bool exact,
@@ -408,7 +377,7 @@ Response Library::page(std::string_view name) const {
   if (const std::optional<int> author = author_named(name)) {
     Database db = open_index(settings_.database);
     const std::optional<AuthorEntry> entry = author_in(db, *author);
-    if (!entry) return html_message(404, "No such author", author_code(*author) + " is not in the index.");
+    if (!entry) return html_message(404, "No such author", text_group_name(*author) + " is not in the index.");
     return html(200, works_page(*entry, works_in(db, *author)));
   }
   if (const std::optional<WorkAddress> address = work_named(name)) return work_page(*address);
@@ -454,57 +423,65 @@ Response Library::search_response(const Parameters& parameters) const {
   const auto question = search::parse_question(form->query);
   if (const auto* fault = std::get_if<search::QueryError>(&question))
     return html(400, search_page(*form, nullptr, search::describe(*fault, form->query)));
-  const std::vector<corpus::Target> within = *targets_of(form->within);
-  const TurnGate::Turn turn = searches_.enter();
-  search::SearchIndex index(settings_.database);
-  index.limit_misses(lines_missed);
-  const search::Question& asked = std::get<search::Question>(question);
-  search::SearchIndex::HitPage page =
-      index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
-  search::WorkCounts counts = counts_of(index, asked, form->exact, within);
-  SearchResults results{std::move(page.hits), page.more, std::move(counts.works), counts.more, index.cut_short()};
+  const SearchResults results = searched(*form, std::get<search::Question>(question), true, true);
   return html(200, search_page(*form, &results, {}));
 }
 
-Response Library::api_response(std::string_view name, const Parameters& parameters) const {
-  Database db = open_index(settings_.database);
-  if (name == "authors") {
-    Json authors = Json::array();
-    for (const AuthorEntry& author : authors_in(db)) authors.push_back(author_json(author));
-    return json(200, {{"authors", authors}});
+SearchResults Library::searched(const SearchForm& form, const search::Question& question, bool hits,
+                                bool counts) const {
+  const TurnGate::Turn turn = searches_.enter();
+  search::SearchIndex index(settings_.database);
+  index.limit_misses(lines_missed);
+  SearchResults results;
+  if (hits) {
+    search::SearchIndex::HitPage page =
+        index.hits(question, form.exact, form.targets, (form.page - 1) * hits_per_page, hits_per_page);
+    results.hits = std::move(page.hits);
+    results.more = page.more;
   }
+  if (counts) {
+    search::WorkCounts counted = counts_of(index, question, form.exact, form.targets);
+    results.counts = std::move(counted.works);
+    results.more_than_counted = counted.more;
+  }
+  results.cut_short = index.cut_short();
+  return results;
+}
+
+Response Library::api_response(std::string_view name, const Parameters& parameters) const {
   if (name == "search" || name == "count") {
     std::string error;
     const std::optional<SearchForm> form = search_form_of(parameters, error);
     if (!form) return json_message(400, error);
     const auto question = search::parse_question(form->query);
     if (const auto* fault = std::get_if<search::QueryError>(&question))
-      return json(400, {{"error", fault->message}, {"offset", characters_before(form->query, fault->offset)}});
-    const std::vector<corpus::Target> within = *targets_of(form->within);
-    const TurnGate::Turn turn = searches_.enter();
-    search::SearchIndex index(settings_.database);
-    index.limit_misses(lines_missed);
-    const search::Question& asked = std::get<search::Question>(question);
-    if (name == "count") {
+      return json(400, {{"error", fault->message}, {"offset", search::characters_before(form->query, fault->offset)}});
+    const bool counting = name == "count";
+    const SearchResults results = searched(*form, std::get<search::Question>(question), !counting, counting);
+    if (counting) {
       Json works = Json::array();
       std::uint64_t total = 0;
-      const search::WorkCounts counts = counts_of(index, asked, form->exact, within);
-      for (const search::WorkCount& count : counts.works) {
-        works.push_back(count_json(count));
+      for (const search::WorkCount& count : results.counts) {
+        works.push_back(search::count_json(count));
         total += count.hits;
       }
-      return json(200, {{"works", works}, {"total", total}, {"more", counts.more}, {"cut_short", index.cut_short()}});
+      return json(200, {{"works", works}, {"total", total}, {"more", results.more_than_counted},
+                        {"cut_short", results.cut_short}});
     }
-    const search::SearchIndex::HitPage page =
-        index.hits(asked, form->exact, within, (form->page - 1) * hits_per_page, hits_per_page);
     Json hits = Json::array();
-    for (const search::Hit& hit : page.hits) hits.push_back(hit_json(hit));
+    for (const search::Hit& hit : results.hits) hits.push_back(search::hit_json(hit));
     return json(200, {{"query", form->query}, {"exact", form->exact}, {"within", form->within},
-                      {"page", form->page}, {"hits", hits}, {"more", page.more}, {"cut_short", index.cut_short()}});
+                      {"page", form->page}, {"hits", hits}, {"more", results.more}, {"cut_short", results.cut_short}});
+  }
+  Database db = open_index(settings_.database);
+  if (name == "authors") {
+    Json authors = Json::array();
+    for (const AuthorEntry& author : authors_in(db)) authors.push_back(author_json(author));
+    return json(200, {{"authors", authors}});
   }
   if (const std::optional<int> author = author_named(name)) {
     const std::optional<AuthorEntry> entry = author_in(db, *author);
-    if (!entry) return json_message(404, author_code(*author) + " is not in the index");
+    if (!entry) return json_message(404, text_group_name(*author) + " is not in the index");
     Json result = author_json(*entry);
     Json works = Json::array();
     for (const WorkEntry& work : works_in(db, *author)) works.push_back(work_json(work));

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "search/searcher.h"
+
 // The web library: every page and every answer of its JSON API, from the
 // search index and the author files, as data in memory. It knows nothing
 // of HTTP's connections: a server hands it each request's path and
@@ -92,6 +94,9 @@ class Library {
   Response page(std::string_view name) const;
   Response work_page(const struct WorkAddress& address) const;
   Response search_response(const Parameters& parameters) const;
+  // A search in its turn: its page of hits, its counts per work, or both.
+  struct SearchResults searched(const struct SearchForm& form, const search::Question& question, bool hits,
+                                bool counts) const;
   Response api_response(std::string_view name, const Parameters& parameters) const;
   Response asset(std::string_view name) const;
 

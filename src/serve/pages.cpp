@@ -1,7 +1,6 @@
 #include "serve/pages.h"
 
-#include <cstdio>
-
+#include "output/passage.h"
 #include "output/xml.h"
 
 namespace scrivel::serve {
@@ -51,14 +50,14 @@ std::string link(std::string_view href, std::string_view text) {
 }
 
 std::string author_name(const AuthorEntry& author) {
-  return author.name.empty() ? author_code(author.author) : author.name;
+  return author.name.empty() ? text_group_name(author.author) : author.name;
 }
 
 std::string work_address(const WorkEntry& work) { return "/" + work.urn; }
 
 std::string breadcrumbs(const AuthorEntry& author, std::string_view last) {
   return "<nav class=\"crumbs\" aria-label=\"Where you are\">" + link("/", "Authors") + " › " +
-         link("/" + author_code(author.author), author_name(author)) + (last.empty() ? "" : " › " + xml_escaped(last)) +
+         link("/" + text_group_name(author.author), author_name(author)) + (last.empty() ? "" : " › " + xml_escaped(last)) +
          "</nav>\n";
 }
 
@@ -158,21 +157,9 @@ std::string query_escaped(std::string_view text) {
   return out;
 }
 
-std::string author_code(int author) {
-  char code[16];
-  std::snprintf(code, sizeof code, "tlg%04d", author);
-  return code;
-}
-
-std::string work_code(int work) {
-  char code[16];
-  std::snprintf(code, sizeof code, "tlg%03d", work);
-  return code;
-}
-
 std::string work_label(const WorkEntry& work) {
   if (!work.title.empty()) return work.title;
-  return work.abbreviation.empty() ? work_code(work.work) : work.abbreviation;
+  return work.abbreviation.empty() ? work_name(work.work) : work.abbreviation;
 }
 
 std::string authors_page(const std::vector<AuthorEntry>& authors) {
@@ -186,7 +173,7 @@ std::string authors_page(const std::vector<AuthorEntry>& authors) {
       "</span></p>\n"
       "<table id=\"authors\">\n<thead><tr><th>Number</th><th>Name</th><th>Works</th></tr></thead>\n<tbody>\n";
   for (const AuthorEntry& author : authors) {
-    const std::string code = author_code(author.author);
+    const std::string code = text_group_name(author.author);
     body += "<tr data-filter=\"" + xml_escaped(code + " " + std::to_string(author.author) + " " + author.name + " " +
                                            author.synonyms) +
             "\"><td>" + link("/" + code, code) + "</td><td>" + link("/" + code, author_name(author));
@@ -198,7 +185,7 @@ std::string authors_page(const std::vector<AuthorEntry>& authors) {
 }
 
 std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& works) {
-  const std::string code = author_code(author.author);
+  const std::string code = text_group_name(author.author);
   std::string body = breadcrumbs(author, {}) + "<h1>" + xml_escaped(author_name(author)) + " <span class=\"code\">" +
                      code + "</span></h1>\n";
   if (!author.synonyms.empty()) body += "<p class=\"synonyms\">" + xml_escaped(author.synonyms) + "</p>\n";
@@ -207,7 +194,7 @@ std::string works_page(const AuthorEntry& author, const std::vector<WorkEntry>& 
       "<table class=\"works\">\n<thead><tr><th>Work</th><th>Abbreviation</th><th>Title</th><th>Citation</th>"
       "<th>Lines</th></tr></thead>\n<tbody>\n";
   for (const WorkEntry& work : works) {
-    body += "<tr><td>" + link(work_address(work), work_code(work.work)) + "</td><td>" + xml_escaped(work.abbreviation) +
+    body += "<tr><td>" + link(work_address(work), work_name(work.work)) + "</td><td>" + xml_escaped(work.abbreviation) +
             "</td><td>" + link(work_address(work), work_label(work)) + "</td><td>" + xml_escaped(work.levels) +
             "</td><td>" + std::to_string(work.lines) + "</td></tr>\n";
   }

@@ -33,9 +33,6 @@ struct WorkEntry {
   std::int64_t lines = 0;
 };
 
-// "tlg0012", "tlg001": the CTS names of an author and a work.
-std::string author_code(int author);
-std::string work_code(int work);
 // What a work is called where it has no title: its abbreviation, else its number.
 std::string work_label(const WorkEntry& work);
 
@@ -53,7 +50,8 @@ std::string text_cut_short(std::string_view why);
 struct SearchForm {
   std::string query;
   bool exact = false;
-  std::string within;  // "12, 59:1"
+  std::string within;                   // "12, 59:1"
+  std::vector<corpus::Target> targets;  // what `within` names
   std::size_t page = 1;
 };
 struct SearchResults {
